@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages StemScan needs to build, test and run; does nothing when they
+# are all present. Works as root and through sudo.
+set -euo pipefail
+
+packages=(cmake g++ make libopencv-dev libgtest-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"

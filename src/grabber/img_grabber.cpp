@@ -1,0 +1,114 @@
+#include "grabber/img_grabber.h"
+
+#include <cstdio>
+#include <iostream>
+#include <opencv2/imgcodecs.hpp>
+
+namespace stemscan {
+namespace {
+
+bool canOpen(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+// Loads an image in colour; an unreadable or undecodable file gives an empty image.
+cv::Mat loadColour(const std::string& path) {
+  try {
+    return cv::imread(path, cv::IMREAD_COLOR);
+  } catch (const cv::Exception&) {
+    return cv::Mat();
+  }
+}
+
+}  // namespace
+
+ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(frameRate) {
+  const std::string& P = examplePath;
+  if (P.size() < 5) return;  // not a file name: an empty source
+  name = P;
+
+  // The extension runs from the last dot of the file name (dot included).
+  const std::size_t slash = P.find_last_of('/');
+  const std::size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = P.find_last_of('.');
+  const std::size_t stem = (dot == std::string::npos || dot < fileStart) ? P.size() : dot;
+  extension = P.substr(stem);
+
+  std::size_t numberStart = stem;
+  while (numberStart > fileStart && stem - numberStart < kMaxDigits && P[numberStart - 1] >= '0' &&
+         P[numberStart - 1] <= '9') {
+    --numberStart;
+  }
+  digits = static_cast<int>(stem - numberStart);
+  const unsigned number =
+      digits > 0 ? static_cast<unsigned>(std::stoul(P.substr(numberStart, digits))) : 0u;
+  prefix = P.substr(0, numberStart);
+  first = current = number;
+
+  if (!canOpen(P)) std::cout << "cannot find file " << P << std::endl;
+
+  // Count the files that follow the example, probing the names that grab will read.
+  unsigned k = number;
+  std::string candidate = P;
+  while (canOpen(candidate) && count < 0xffffffffu - number) {
+    ++k;
+    ++count;
+    candidate = fileName(k);
+  }
+
+  const cv::Mat image = loadColour(P);
+  width = image.cols;
+  height = image.rows;
+  if (count == 0) {
+    std::cerr << "cannot open file " << P << std::endl;
+    first = current = 0;
+  }
+}
+
+std::string ImgGrabber::fileName(unsigned n) const {
+  std::string number = std::to_string(n);
+  if (n == 0 && digits == 0) number.clear();  // as printf's precision 0 writes 0
+  if (static_cast<int>(number.size()) < digits) {
+    number.insert(0, digits - number.size(), '0');
+  }
+  return prefix + number + extension;
+}
+
+void ImgGrabber::grab(cv::Mat& slot) {
+  if (atEnd()) return;
+  name = fileName(current);
+  ++current;
+  slot = loadColour(name);
+  std::cout << name << std::endl;
+  if (loop && current >= first + count) current = first;
+}
+
+void ImgGrabber::release() {
+  name.clear();
+  prefix.clear();
+  extension.clear();
+}
+
+void ImgGrabber::skip(int step) {
+  if (count == 0) return;
+  current += static_cast<unsigned>(step);
+  if (current >= first + count) current = first + count - 1;
+}
+
+void ImgGrabber::seek(unsigned n) {
+  if (n >= first && n < first + count) current = n;
+}
+
+void ImgGrabber::setFraction(float f) {
+  const float t = f <= 0.0f ? 0.0f : (f >= 1.0f ? 1.0f : f);
+  current = first + static_cast<unsigned>(static_cast<float>(count) * t);
+}
+
+float ImgGrabber::fraction() const {
+  return count == 0 ? 0.0f : static_cast<float>(current) / static_cast<float>(count);
+}
+
+}  // namespace stemscan

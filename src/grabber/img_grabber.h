@@ -1,0 +1,52 @@
+// ImgGrabber: a numbered sequence of image files (name00.png, name01.png, ...) found from one
+// example file name. Frames are numbered first ... first + count - 1; the name of frame n is
+// the prefix, n zero-padded to the width of the example's number, and the extension.
+#pragma once
+
+#include <string>
+
+#include "grabber/frame_grabber.h"
+
+namespace stemscan {
+
+class ImgGrabber : public FrameGrabber {
+ public:
+  // The longest digit run read as the frame number; digits before it belong to the prefix.
+  static constexpr int kMaxDigits = 9;
+
+  ImgGrabber(const std::string& examplePath, float fps);
+
+  void grab(cv::Mat& slot) override;
+  cv::Size getSize() const override { return cv::Size(width, height); }
+  void release() override;
+
+  void skip(int step);
+  void seek(unsigned n);
+  void setFraction(float f);
+  float fraction() const;
+  unsigned getCount() const { return count; }
+  unsigned getCurrent() const { return current; }
+  unsigned getFirst() const { return first; }
+  unsigned index() const { return current - first; }
+  bool atEnd() const { return current >= first + count; }
+  void setLoop(bool on) { loop = on; }
+  bool getLoop() const { return loop; }
+  float getFps() const { return fps; }
+  // The file name of frame n, and the name last built (the file last grabbed).
+  std::string fileName(unsigned n) const;
+  const std::string& lastName() const { return name; }
+
+  unsigned current = 0;
+  bool loop = false;
+  int width = 0;
+  int height = 0;
+  unsigned count = 0;
+  float fps = 0.0f;
+  std::string name;
+  int digits = 0;
+  std::string prefix;
+  std::string extension;
+  unsigned first = 0;
+};
+
+}  // namespace stemscan

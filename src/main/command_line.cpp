@@ -1,0 +1,180 @@
+#include "main/command_line.h"
+
+#include <iostream>
+#include <memory>
+
+#include "gui/highgui_window_system.h"
+#include "gui/scripted_window_system.h"
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+
+const char* const kUsage =
+    "usage: ./stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> "
+    "[imagefile=<outimagefile>] [--trace]";
+
+namespace {
+
+constexpr int kSeedPoints = 10;
+constexpr int kHalfWindow = 5;
+
+bool parseWhole(const std::string& text, long long min, long long max, long long* value) {
+  if (text.empty() || text.size() > 18) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool sign = i == 0 && (text[i] == '-' || text[i] == '+') && text.size() > 1;
+    if (!sign && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  *value = std::stoll(text);
+  return *value >= min && *value <= max;
+}
+
+ParseResult stop(int status, const std::string& message) {
+  ParseResult result;
+  result.status = status;
+  result.message = message;
+  return result;
+}
+
+bool takesValue(const std::string& name) {
+  return name == "cot" || name == "imagefile" || name == "--growth" || name == "--script" ||
+         name == "--seed" || name == "--record";
+}
+
+}  // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string>& args, const std::string& programDir) {
+  StartupSettings settings;
+  if (args.empty()) {
+    settings.sample_run = true;
+    settings.image_path = programDir + "/images/sample/sample00.png";
+    settings.out_base = programDir + "/results";
+    ParseResult result;
+    result.settings = settings;
+    return result;
+  }
+  if (args.size() < 4) return stop(kExitUsage, kUsage);
+
+  long long rows = 0;
+  long long cols = 0;
+  const bool rowsOk = parseWhole(args[1], 1, kMaxGridCells, &rows);
+  const bool colsOk = parseWhole(args[2], 1, kMaxGridCells, &cols);
+  if (!rowsOk || !colsOk || rows * cols > kMaxGridCells) {
+    return stop(kExitUsage, "invalid grid " + args[1] + " x " + args[2] +
+                                ": rows and columns must be whole numbers from 1 up, with at "
+                                "most " +
+                                std::to_string(kMaxGridCells) + " hypocotyls in all");
+  }
+  settings.image_path = args[0];
+  settings.nb_rows = static_cast<int>(rows);
+  settings.nb_cols = static_cast<int>(cols);
+  settings.out_base = args[3];
+
+  for (std::size_t k = 4; k < args.size(); ++k) {
+    const std::string& word = args[k];
+    const std::size_t equals = word.find('=');
+    StartupSettings::Option option;
+    option.name = word.substr(0, equals);
+    if (equals != std::string::npos) {
+      const std::size_t next = word.find('=', equals + 1);
+      option.value = word.substr(equals + 1,
+                                 next == std::string::npos ? std::string::npos : next - equals - 1);
+    }
+    const std::string& name = option.name;
+    if (name == "--trace" || name == "--base") {
+      settings.options.push_back(option);
+      continue;
+    }
+    if (!takesValue(name)) continue;  // unknown options are ignored
+    if (option.value.empty()) {
+      return stop(kExitUsage, "option " + name + " needs a value: " + name + "=<value>");
+    }
+    if (name == "--growth") {
+      long long growth = 0;
+      if (!parseWhole(option.value, 1, kMaxGrowthLimit, &growth)) {
+        return stop(kExitUsage, "invalid --growth value " + option.value +
+                                    ": give a whole number of pixels from 1 to " +
+                                    std::to_string(kMaxGrowthLimit));
+      }
+    } else if (name == "imagefile" && !splitOverlayName(option.value)) {
+      return stop(kExitUsage, "cannot find extension in filename " + option.value);
+    } else if (name == "--seed") {
+      long long seed = 0;
+      if (!parseWhole(option.value, 0, 4294967295LL, &seed)) {
+        return stop(kExitUsage, "invalid --seed value " + option.value +
+                                    ": give a whole number from 0 to 4294967295");
+      }
+      settings.seed = static_cast<uint32_t>(seed);
+      continue;
+    } else if (name == "--script") {
+      settings.script_path = option.value;
+      continue;
+    } else if (name == "--record") {
+      settings.record_path = option.value;
+      continue;
+    }
+    settings.options.push_back(option);
+  }
+  ParseResult result;
+  result.settings = settings;
+  return result;
+}
+
+void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std::ostream& out) {
+  for (const StartupSettings::Option& option : settings.options) {
+    if (option.name == "cot") {
+      out << option.value << std::endl;
+    } else if (option.name == "imagefile") {
+      out << option.value << std::endl;
+      analyzer.parseOverlayName(option.value);
+    } else if (option.name == "--trace") {
+      out << "tracing" << std::endl;
+      analyzer.setTrace(true);
+    } else if (option.name == "--growth") {
+      out << "max growth: " << option.value << std::endl;
+      analyzer.setMaxGrowth(std::stoi(option.value));
+    } else if (option.name == "--base") {
+      out << "moving base" << std::endl;
+      analyzer.setMovingBase(true);
+    }
+  }
+}
+
+int stemScanMain(const std::vector<std::string>& args, const std::string& programDir) {
+  const ParseResult parsed = parseCommandLine(args, programDir);
+  if (!parsed.settings) {
+    (parsed.message == kUsage ? std::cout : std::cerr) << parsed.message << std::endl;
+    return parsed.status;
+  }
+  const StartupSettings& settings = *parsed.settings;
+
+  std::optional<SessionScript> script;
+  if (!settings.script_path.empty()) {
+    std::string error;
+    script = loadSessionScript(settings.script_path, &error);
+    if (!script) {
+      std::cerr << error << std::endl;
+      return kExitUsage;
+    }
+  } else if (!HighguiWindowSystem::displayAvailable()) {
+    std::cerr << "no display available: StemScan needs a window system; to run without one, "
+                 "replay a session with --script=FILE"
+              << std::endl;
+    return kExitFailed;
+  }
+
+  std::optional<uint32_t> seed = settings.seed;
+  if (!seed && script) seed = script->seed;
+  RandomSource random = seed ? RandomSource(*seed) : RandomSource();
+
+  std::unique_ptr<WindowSystem> windows;
+  if (script) {
+    windows = std::make_unique<ScriptedWindowSystem>(*script, std::cerr);
+  } else {
+    windows = std::make_unique<HighguiWindowSystem>();
+  }
+  PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, *windows, random);
+  applyOptions(settings, analyzer, std::cout);
+  return analyzer.run(kHalfWindow, settings.image_path, settings.out_base);
+}
+
+}  // namespace stemscan

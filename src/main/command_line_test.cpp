@@ -1,0 +1,151 @@
+#include "main/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "gui/scripted_window_system.h"
+#include "plate_analyzer/plate_analyzer.h"
+#include "support/synthetic.h"
+
+namespace stemscan {
+namespace {
+
+using testing::CapturedOutput;
+using testing::contains;
+
+struct Applied {
+  std::string echo;
+  bool trace = false;
+  bool base = false;
+  bool saving = false;
+  std::string prefix;
+  std::string extension;
+  int maxGrowth = 0;
+};
+
+Applied apply(const std::vector<std::string>& options) {
+  std::vector<std::string> args = {"img00.png", "2", "3", "out"};
+  args.insert(args.end(), options.begin(), options.end());
+  const ParseResult parsed = parseCommandLine(args, "/prog");
+  EXPECT_TRUE(parsed.settings) << parsed.message;
+  std::ostringstream messages;
+  ScriptedWindowSystem windows(SessionScript(), messages);
+  RandomSource random(1);
+  PlateAnalyzer analyzer(2, 3, 10, windows, random);
+  std::ostringstream echo;
+  applyOptions(*parsed.settings, analyzer, echo);
+  return {echo.str(),
+          analyzer.trace,
+          analyzer.moving_base,
+          analyzer.save_images,
+          analyzer.image_prefix,
+          analyzer.image_ext,
+          analyzer.tuning.maxGrowth};
+}
+
+TEST(CommandLine, PositionalArgumentsAndSampleRun) {
+  ParseResult parsed = parseCommandLine({"plate07.png", "2", "6", "res/plate1"}, "/prog");
+  ASSERT_TRUE(parsed.settings);
+  EXPECT_EQ(parsed.settings->image_path, "plate07.png");
+  EXPECT_EQ(parsed.settings->nb_rows, 2);
+  EXPECT_EQ(parsed.settings->nb_cols, 6);
+  EXPECT_EQ(parsed.settings->out_base, "res/plate1");
+
+  parsed = parseCommandLine({}, "/opt/stemscan");
+  ASSERT_TRUE(parsed.settings);
+  EXPECT_TRUE(parsed.settings->sample_run);
+  EXPECT_EQ(parsed.settings->nb_rows * 10 + parsed.settings->nb_cols, 16);
+  EXPECT_EQ(parsed.settings->image_path, "/opt/stemscan/images/sample/sample00.png");
+  EXPECT_EQ(parsed.settings->out_base, "/opt/stemscan/results");
+}
+
+TEST(CommandLine, OptionsAreEchoedAndAppliedInOrder) {
+  const Applied all = apply({"cot=xyz", "--trace=1", "--growth=12", "--base", "--fast", "foo=1",
+                             "imagefile=a/first.tif", "imagefile=./out/track.png"});
+  EXPECT_EQ(all.echo, "xyz\ntracing\nmax growth: 12\nmoving base\na/first.tif\n./out/track.png\n");
+  EXPECT_TRUE(all.trace);
+  EXPECT_TRUE(all.base);
+  EXPECT_EQ(all.maxGrowth, 12);
+  EXPECT_TRUE(all.saving);
+  EXPECT_EQ(all.prefix, "./out/track");  // the last imagefile wins; its folder is kept
+  EXPECT_EQ(all.extension, "png");
+
+  const Applied none = apply({"--fast", "foo=1"});
+  EXPECT_EQ(none.echo, "");
+  EXPECT_FALSE(none.trace || none.base || none.saving);
+  EXPECT_EQ(none.maxGrowth, 5);
+
+  // A second "=" cuts the value.
+  EXPECT_EQ(apply({"cot=a=b"}).echo, "a\n");
+}
+
+TEST(CommandLine, OverlayNamesKeepTheFolder) {
+  const auto name = [](const std::string& value) {
+    const std::optional<OverlayName> split = splitOverlayName(value);
+    return split ? split->prefix + "|" + split->extension : std::string("none");
+  };
+  EXPECT_EQ(name("out/track.png"), "out/track|png");
+  EXPECT_EQ(name("./out/track.png"), "./out/track|png");
+  EXPECT_EQ(name("out/track.tif.bak"), "out/track|tif");
+  EXPECT_EQ(name("my.results/run.1/track.jpeg"), "my.results/run.1/track|jpeg");
+  EXPECT_EQ(name("track"), "none");
+  EXPECT_EQ(name("trackpng"), "none");
+  EXPECT_EQ(name("out.d/track"), "none");
+  EXPECT_EQ(overlayFileName("out/track", 7, "png"), "out/track007.png");
+  EXPECT_EQ(overlayFileName("out/track", 1234, "png"), "out/track1234.png");
+}
+
+struct Refusal {
+  std::vector<std::string> args;
+  int status;
+  std::string message;
+};
+
+TEST(CommandLine, RefusedInputsSayWhyAndExitWithStatus) {
+  const std::vector<Refusal> cases = {
+      {{"a"}, 2, "usage: ./stemScan <image_file_name>"},
+      {{"a", "b"}, 2, "usage: ./stemScan"},
+      {{"a", "b", "c"}, 2, "usage: ./stemScan"},
+      {{"img.png", "0", "3", "out"}, 2, "invalid grid 0 x 3"},
+      {{"img.png", "-2", "3", "out"}, 2, "invalid grid"},
+      {{"img.png", "two", "3", "out"}, 2, "invalid grid"},
+      {{"img.png", "2", "3x", "out"}, 2, "invalid grid"},
+      {{"img.png", "200", "200", "out"}, 2, "at most 10000 hypocotyls"},
+      {{"img.png", "1", "6", "out", "--growth"}, 2, "option --growth needs a value"},
+      {{"img.png", "1", "6", "out", "cot"}, 2, "option cot needs a value"},
+      {{"img.png", "1", "6", "out", "imagefile="}, 2, "option imagefile needs a value"},
+      {{"img.png", "1", "6", "out", "--growth=abc"}, 2, "invalid --growth value abc"},
+      {{"img.png", "1", "6", "out", "--growth=0"}, 2, "invalid --growth value 0"},
+      {{"img.png", "1", "6", "out", "--growth=-3"}, 2, "invalid --growth value -3"},
+      {{"img.png", "1", "6", "out", "imagefile=track"},
+       2,
+       "cannot find extension in filename track"},
+      {{"img.png", "1", "6", "out", "--seed=x"}, 2, "invalid --seed value x"},
+      {{"img.png", "1", "6", "out", "--script=/no/such/script.txt"},
+       2,
+       "cannot read session script /no/such/script.txt"},
+  };
+  for (const Refusal& refusal : cases) {
+    CapturedOutput output;
+    const int status = stemScanMain(refusal.args, "/prog");
+    EXPECT_EQ(status, refusal.status) << refusal.args.size();
+    EXPECT_TRUE(contains(output.out() + output.err(), refusal.message))
+        << output.out() << output.err();
+  }
+}
+
+TEST(CommandLine, MalformedScriptStopsBeforeAnythingRuns) {
+  testing::TempDir dir;
+  testing::writeFile(dir.file("s.txt"), "key q\nmouse StemScan fly 1 1\n");
+  CapturedOutput output;
+  const int status =
+      stemScanMain({"img.png", "1", "6", dir.file("out"), "--script=" + dir.file("s.txt")}, "/p");
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(contains(output.err(), "s.txt:2:"));
+  EXPECT_FALSE(std::ifstream(dir.file("out_len.txt")).good());
+}
+
+}  // namespace
+}  // namespace stemscan

@@ -1,0 +1,193 @@
+// The main window: creation, scale, the redraw of the frame with one overlay per hypocotyl,
+// and the zoom onto a region of the frame.
+#include <algorithm>
+#include <iostream>
+#include <opencv2/imgproc.hpp>
+
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+namespace {
+
+constexpr int kWindowX = 100;
+constexpr int kWindowY = 100;
+constexpr int kLargestSide = 500;  // a larger frame is first shown at this size
+
+}  // namespace
+
+cv::Rect PlateAnalyzer::clippedRegion() const {
+  return roi & cv::Rect(0, 0, display.cols, display.rows);
+}
+
+cv::Mat PlateAnalyzer::displayView(cv::Mat& image) {
+  const cv::Rect region = clippedRegion();
+  if (!display_region_set_ || region.empty() || image.empty()) return image;
+  return image(region);
+}
+
+cv::Mat PlateAnalyzer::workView(cv::Mat& image) {
+  const cv::Rect region = clippedRegion();
+  if (!work_region_set_ || region.empty() || image.empty()) return image;
+  return image(region);
+}
+
+void PlateAnalyzer::showDisplay() {
+  if (!window_name.empty()) windows_.showImage(window_name, displayView(display));
+}
+
+void PlateAnalyzer::createMainWindow(const std::string& name) {
+  display_clean = display.clone();
+  display_work = display.clone();
+  window_name = name;
+  std::cout << "image size " << display.cols << " " << display.rows << std::endl;
+  windows_.createWindow(window_name);
+  windows_.moveWindow(window_name, kWindowX, kWindowY);
+  windows_.setMouseHandler(
+      window_name, [this](int event, int x, int y, int flags) { onMouse(event, x, y, flags); });
+  windows_.createSlider("smoothness", window_name, tuning.smoothness, tuning.smoothness_max,
+                        [this](int position) { onSmoothnessSlider(position); });
+  windows_.moveWindow(window_name, kWindowX, kWindowY);
+  if (display_scale < 0.0f) {
+    const int side = std::max(display.cols, display.rows);
+    display_scale = side > kLargestSide ? static_cast<float>(kLargestSide) / side : 1.0f;
+  }
+  scaleMainWindow(1.0f);
+}
+
+void PlateAnalyzer::destroyMainWindow() {
+  display_clean.copyTo(display);
+  windows_.destroyWindow(window_name);
+  window_name.clear();
+  display_clean.release();
+  display_work.release();
+}
+
+void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
+  if (display.empty()) return;
+  try {
+    cv::Mat target = displayView(display);
+    displayView(display_clean).copyTo(target);
+  } catch (const cv::Exception& e) {
+    std::cout << "Exception: " << e.code << " " << e.code << std::endl;
+    std::cout << "disp_bak: " << display_clean.depth() << " " << display_clean.cols << " "
+              << display_clean.rows << std::endl;
+    std::cout << "disp: " << display.depth() << " " << display.cols << " " << display.rows
+              << std::endl;
+  }
+  if (roi_active) display_region_set_ = true;
+  cv::Mat view = displayView(display);
+  for (int i = 0; i < nb_snakes; ++i) {
+    const Snake& s = snakes[i];
+    if (i == selected) {
+      s.draw(view, colour * 0.6);
+    } else if (s.isInUse()) {
+      s.draw(view, colour);
+    } else {
+      continue;
+    }
+    s.drawTrackers(view);
+  }
+  showDisplay();
+}
+
+void PlateAnalyzer::drawUnselected() {
+  cv::Mat view = displayView(display);
+  displayView(display_clean).copyTo(view);
+  for (int i = 0; i < nb_snakes; ++i) {
+    if (i != selected && snakes[i].isInUse()) snakes[i].draw(view, kRed);
+  }
+}
+
+void PlateAnalyzer::showSelected() {
+  if (selected < 0 || display_work.empty()) return;
+  cv::Mat work = displayView(display_work);
+  displayView(display).copyTo(work);
+  snakes[selected].draw(work, kRed);
+  if (!window_name.empty()) windows_.showImage(window_name, work);
+}
+
+void PlateAnalyzer::showOrientationPreview() {
+  cv::Mat view = displayView(display);
+  const float arcLength = static_cast<float>(tuning.orientation_length);
+  for (const Snake& s : snakes) {
+    if (s.isInUse()) s.drawUpTo(view, arcLength, cv::Scalar(255, 0, 0));
+  }
+  showDisplay();
+}
+
+void PlateAnalyzer::scaleMainWindow(float factor) {
+  display_scale *= factor;
+  const int width = std::max(1, static_cast<int>(display.cols * display_scale));
+  const int height = std::max(1, static_cast<int>(display.rows * display_scale));
+  windows_.resizeWindow(window_name, width, height);
+  refreshDisplay(kRed);
+}
+
+void PlateAnalyzer::zoomAt(const Vec2& point, float factor) {
+  roi_zoom *= factor;
+  if (roi_zoom >= 1.0f) {
+    clearRegions();
+    roi_active = false;
+    return;
+  }
+  const int w = static_cast<int>(display.cols * roi_zoom);
+  const int h = static_cast<int>(display.rows * roi_zoom);
+  const int x0 = std::max(0, static_cast<int>(point.x - w / 2));
+  const int y0 = std::max(0, static_cast<int>(point.y - h / 2));
+  roi = cv::Rect(x0, y0, w, h);
+  applyRegion();
+  roi_active = true;
+}
+
+void PlateAnalyzer::zoomToHypocotyl(int column, int row, int margin) {
+  if (row >= nb_rows || column >= nb_cols || row < 0 || column < 0) return;
+  const Snake& s = snakes[column + row * nb_cols];
+  const int W = display.cols;
+  const int H = display.rows;
+  int x0 = std::max(0, s.minX() - margin);
+  int y0 = std::max(0, s.minY() - margin);
+  int w = std::min(W, s.maxX() + margin) - x0;
+  int h = std::min(H, s.maxY() + margin) - y0;
+  if (w <= 0 || h <= 0) return;  // the contour lies outside the frame
+  if (static_cast<double>(H) / W < static_cast<double>(h) / w) {
+    w = h * W / H;
+    if (x0 + w > W) x0 = W - w;
+  } else {
+    h = w * H / W;
+    if (y0 + h > H) y0 = H - h;
+  }
+  roi = cv::Rect(std::max(0, x0), std::max(0, y0), w, h);
+  applyRegion();
+  roi_active = true;
+}
+
+void PlateAnalyzer::resetZoom(bool full) {
+  if (full) {
+    roi_zoom = 1.0f;
+    roi_active = false;
+    roi = cv::Rect(0, 0, display.cols, display.rows);
+  }
+  clearRegions();
+}
+
+void PlateAnalyzer::clearRegions() {
+  display_region_set_ = false;
+  work_region_set_ = false;
+}
+
+void PlateAnalyzer::applyRegion() {
+  display_region_set_ = true;
+  work_region_set_ = true;
+}
+
+void PlateAnalyzer::setMode(InteractionMode m) {
+  if (mode != m) mode = m;
+}
+
+void PlateAnalyzer::onOrientationSlider(int position) {
+  tuning.orientation_length = position;
+  refreshDisplay(kRed);
+  showOrientationPreview();
+}
+
+}  // namespace stemscan

@@ -1,0 +1,150 @@
+// Monitoring keys, the walk back and forth through the images already analysed, and the
+// one-key command console.
+#include <algorithm>
+#include <iostream>
+
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+
+PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
+  const int key = static_cast<signed char>(code & 0xff);
+  if (key < 32 || key > 122) return WaitEnd::kNone;
+  Snake* chosen = selectedSnake();
+  switch (key) {
+    case ' ':
+      return WaitEnd::kNext;
+    case 'q':
+      return WaitEnd::kQuit;
+    case '+':
+    case '-':
+      if (chosen != nullptr) {
+        const int left = key == '+' ? chosen->grow(2) : chosen->shrink(2);
+        trackHypocotyl(selected, -1);
+        std::cout << (key == '+' ? "adding points: " : "removing points: ") << left
+                  << " points left" << std::endl;
+        refreshDisplay(kRed);
+      }
+      return WaitEnd::kNone;
+    case 'i':
+      scaleMainWindow(1.25f);
+      return WaitEnd::kNone;
+    case 'o':
+      scaleMainWindow(0.8f);
+      return WaitEnd::kNone;
+    case 'z':
+      resetZoom(true);
+      refreshDisplay(kRed);
+      return WaitEnd::kNone;
+    case 'l':
+      toggleOrientationSlider();
+      return WaitEnd::kNone;
+    case 'b':
+      stepBack();
+      return WaitEnd::kNone;
+    case 'n':
+      if (atPresent()) return WaitEnd::kNext;
+      stepForward();
+      return WaitEnd::kNone;
+    case 'v':
+      if (atPresent()) return WaitEnd::kNext;
+      saveCorrections();
+      return WaitEnd::kNone;
+    default:
+      return WaitEnd::kNone;
+  }
+}
+
+void PlateAnalyzer::toggleOrientationSlider() {
+  if (!show_orientation) {
+    windows_.createSlider("orientation parameter", window_name, tuning.orientation_length,
+                          tuning.orientation_max,
+                          [this](int position) { onOrientationSlider(position); });
+    onOrientationSlider(tuning.orientation_length);
+  } else {
+    const std::string name = window_name;
+    destroyMainWindow();
+    createMainWindow(name);
+    refreshDisplay(kRed);
+  }
+  show_orientation = !show_orientation;
+}
+
+std::vector<PlateAnalyzer::SnakeState> PlateAnalyzer::captureSnakes() const {
+  std::vector<SnakeState> states(snakes.size());
+  for (std::size_t i = 0; i < snakes.size(); ++i) {
+    const Snake& s = snakes[i];
+    states[i] = {s.points,         s.count,          s.active,
+                 s.internalWeight, s.topTracker.pos, s.baseTracker.pos};
+  }
+  return states;
+}
+
+void PlateAnalyzer::restoreSnakes(const std::vector<SnakeState>& states) {
+  for (std::size_t i = 0; i < snakes.size() && i < states.size(); ++i) {
+    Snake& s = snakes[i];
+    s.points = states[i].points;
+    s.count = states[i].count;
+    s.active = states[i].active;
+    s.internalWeight = states[i].internalWeight;
+    s.topTracker.pos = states[i].top;
+    s.baseTracker.pos = states[i].base;
+  }
+}
+
+void PlateAnalyzer::stepBack() {
+  const unsigned shown = timeIndex();
+  // Look for the nearest earlier image that can still be read.
+  for (unsigned t = shown; t-- > 0;) {
+    if (!loadFrame(t)) continue;
+    if (!present_) present_ = Present{shown, captureSnakes()};
+    restoreAll(t);
+    refreshDisplay(kRed);
+    return;
+  }
+}
+
+void PlateAnalyzer::stepForward() {
+  const unsigned shown = timeIndex();
+  for (unsigned t = shown + 1; present_ && t <= present_->time; ++t) {
+    if (!loadFrame(t)) continue;
+    if (t == present_->time) {
+      restoreSnakes(present_->snakes);
+      present_.reset();
+      std::cout << "back to present" << std::endl;
+    } else {
+      restoreAll(t);
+    }
+    refreshDisplay(kRed);
+    return;
+  }
+}
+
+void PlateAnalyzer::saveCorrections() {
+  const unsigned t = timeIndex();
+  storeAll(t);
+  if (save_images) saveOverlay(t);
+  std::cout << "saving analysis of image " << grabber->getCurrent() - 1 << std::endl;
+  writeResultFiles();
+}
+
+void PlateAnalyzer::commandConsole() {
+  std::cout << "command: " << std::flush;
+  const int code = windows_.waitKey(5000);
+  const int key = static_cast<signed char>(code & 0xff);
+  if (key >= 32 && key < 127) std::cout << static_cast<char>(key);
+  std::cout << std::endl;
+  if (code == 0) {
+    std::cout << "no command" << std::endl;
+  } else if (key == 'i' || key == 'o') {
+    if (key == 'o') std::cout << window_name << std::endl;
+    display_scale = static_cast<float>(key == 'i' ? display_scale / 0.8 : display_scale * 0.8);
+    windows_.resizeWindow(window_name, std::max(1, static_cast<int>(display.cols * display_scale)),
+                          std::max(1, static_cast<int>(display.rows * display_scale)));
+    showDisplay();
+  } else {
+    std::cout << "not a known command" << std::endl;
+  }
+}
+
+}  // namespace stemscan

@@ -1,0 +1,261 @@
+// The main window's mouse: creating, selecting, dragging, deleting and recalibrating
+// hypocotyls and zooming (edit mode), and the row bottoms (row-bottom mode); the smoothness
+// slider, which edits the selected hypocotyl.
+#include <algorithm>
+#include <iostream>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+namespace {
+
+constexpr float kZoomStep = 0.8f;
+constexpr float kSeedAngle = 20.0f;
+constexpr float kSeedLength = 60.0f;
+
+}  // namespace
+
+void PlateAnalyzer::onMouse(int event, int x, int y, int flags) {
+  if (mode == ModeRowBottom) {
+    onRowBottomMouse(event, x, y);
+  } else if (mode == ModeEdit) {
+    onEditMouse(event, flags, x, y);
+  }
+}
+
+void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
+  if (event == kMouseMove) {
+    if (drag_snake == -1 && drag_point == -1) return;
+    if (drag_snake != -1 && drag_snake != selected) return;
+  }
+  x += roi.x;
+  y += roi.y;
+  const Vec2 p(x, y);
+  if (event == kLeftUp) {
+    endDrag();
+    return;
+  }
+  const bool shift = flags & kFlagShift;
+  const bool alt = flags & kFlagAlt;
+  const bool ctrl = flags & kFlagCtrl;
+  if (shift) {
+    if (event == kMouseMove) {
+      dragTo(x, y);
+    } else if (event == kLeftDown && ctrl) {
+      startContourDrag(x, y);
+    } else if (event == kLeftDown) {
+      Snake& s = snakes[nearestSnake(p, 0, -2)];
+      s.topTracker.pos = p;
+      s.setPoint(0, s.topTracker.pos);
+    } else if (event == kRightUp && ctrl) {
+      Snake& s = snakes[nearestSnake(p, 0, -2)];
+      s.baseTracker.pos = p;
+      s.setLastPoint(s.baseTracker.pos);
+    } else if (event == kRightUp) {
+      calibrateThresholds(nearestSnake(p, 0, -2));
+    }
+  } else if (alt) {
+    if (event == kLeftDown) commandConsole();
+    if (event == kRightUp) createHypocotyl(p);
+  } else if (ctrl) {
+    if (event == kMouseMove) {
+      dragTo(x, y);
+    } else if (event == kLeftDown) {
+      pickPoint(x, y);
+      drawUnselected();
+    } else if (event == kRightUp) {
+      const int i = nearestSnake(p, 0, -2);
+      snakes[i].deactivate();
+      if (i == selected) selected = -1;
+    }
+  } else {
+    if (event == kLeftDown) selectNearest(x, y);
+    if (event == kRightUp) zoomAt(p, kZoomStep);
+  }
+  refreshDisplay(kRed);
+}
+
+int PlateAnalyzer::nearestSnake(const Vec2& p, int useLast, int exclude) const {
+  const float start = static_cast<float>(display.cols + display.rows);
+  float best = start * start;
+  int index = 0;
+  for (int i = 0; i < nb_snakes; ++i) {
+    const Snake& s = snakes[i];
+    if (s.pointCount() == 0) continue;
+    if (exclude == -2 ? !s.isInUse() : i == exclude) continue;
+    const float d = squaredNorm((useLast ? s.lastPoint() : s.point(0)) - p);
+    if (d < best) {
+      best = d;
+      index = i;
+    }
+  }
+  return index;
+}
+
+int PlateAnalyzer::nearestFreeSnake(const Vec2& p) const {
+  const float start = static_cast<float>(display.cols + display.rows);
+  float best = start * start;
+  int index = -1;
+  for (int i = 0; i < nb_snakes; ++i) {
+    if (snakes[i].isInUse()) continue;
+    const float d = squaredNorm(snakes[i].point(0) - p);
+    if (index < 0 || d < best) {
+      best = d;
+      index = i;
+    }
+  }
+  return index;
+}
+
+void PlateAnalyzer::toggleSelection(int i) {
+  if (i < 0 || i >= nb_snakes) return;
+  cv::Mat view = displayView(display);
+  if (i == selected) {
+    selected = -1;
+    snakes[i].draw(view, kRed);
+  } else {
+    if (selected >= 0) snakes[selected].draw(view, kRed);
+    selected = i;
+    snakes[i].activate();
+    snakes[i].draw(view, kRed * 0.5);
+    tuning.smoothness =
+        cvRound(snakes[i].getInternalWeight() * tuning.smoothness_max / tuning.smoothness_scale);
+    windows_.setSliderPosition("smoothness", window_name, tuning.smoothness);
+  }
+  showDisplay();
+}
+
+void PlateAnalyzer::selectNearest(int x, int y) {
+  toggleSelection(nearestSnake(Vec2(x, y), 0, -1));
+}
+
+void PlateAnalyzer::pickPoint(int x, int y) {
+  const Vec2 p(x, y);
+  const int a = nearestSnake(p, 0, -1);
+  const int c = nearestSnake(p, 1, -1);
+  const int candidates[] = {a, nearestSnake(p, 0, a), c, nearestSnake(p, 1, c)};
+  std::vector<int> unique;
+  for (int candidate : candidates) {
+    if (std::find(unique.begin(), unique.end(), candidate) == unique.end()) {
+      unique.push_back(candidate);
+    }
+  }
+  const float start = static_cast<float>(display.cols + display.rows);
+  float best = start * start;
+  int winner = -1;
+  int winnerPoint = 0;
+  for (int candidate : unique) {
+    if (snakes[candidate].pointCount() == 0) continue;
+    int distance = 0;
+    const int point = snakes[candidate].closestPoint(p, &distance);
+    if (winner < 0 || distance < best) {
+      winner = candidate;
+      winnerPoint = point;
+    }
+    if (distance < best) best = static_cast<float>(distance);
+  }
+  if (winner < 0) return;
+  selected = winner;
+  drag_point = winnerPoint;
+}
+
+void PlateAnalyzer::startContourDrag(int x, int y) {
+  toggleSelection(nearestSnake(Vec2(x, y), 0, -2));
+  if (selected == -1) selectNearest(x, y);
+  drawUnselected();
+  drag_snake = selected;
+  last_mouse = Vec2(x, y);
+}
+
+void PlateAnalyzer::dragTo(int x, int y) {
+  if (drag_snake == -1 && drag_point == -1) return;
+  const Vec2 p(x, y);
+  if (drag_snake != -1 && drag_snake == selected) {
+    snakes[drag_snake].translate(p - last_mouse);
+    last_mouse = p;
+  } else if (drag_point != -1 && selected >= 0) {
+    snakes[selected].setPoint(drag_point, p);
+  }
+  showSelected();
+}
+
+void PlateAnalyzer::endDrag() {
+  drag_point = -1;
+  drag_snake = -1;
+  refreshDisplay(kRed);
+}
+
+void PlateAnalyzer::createHypocotyl(const Vec2& p) {
+  const int i = nearestFreeSnake(p);
+  std::cout << "new hypocotyl: " << i << std::endl;
+  if (i < 0) {
+    std::cout << "no more snakes available" << std::endl;
+    return;
+  }
+  Snake& s = snakes[i];
+  s.activate();
+  s.setPoint(0, p);
+  s.topTracker.pos = p;
+  applyThreshold(i);
+  s.seedFromClick(mask, kSeedAngle, kSeedLength, random_);
+  s.baseTracker.pos = s.lastPoint();
+}
+
+void PlateAnalyzer::onRowBottomMouse(int event, int x, int y) {
+  if (event == kMouseMove) {
+    if (random_.next() * 10 / (RandomSource::kMax + 1) >= 1) return;
+    display.copyTo(display_work);
+    cv::line(display_work, cv::Point(0, y), cv::Point(display.cols - 1, y),
+             cv::Scalar(255, 255, 255), 1, cv::LINE_8);
+    if (!window_name.empty()) windows_.showImage(window_name, display_work);
+    windows_.repaint(1);
+  } else if (event == kLeftUp) {
+    setRowBottom(y);
+  } else if (event == kRightUp) {
+    seedPlain(x, y);
+  }
+}
+
+void PlateAnalyzer::setRowBottom(int y) {
+  float best = static_cast<float>(display.rows);
+  int row = 0;
+  for (int r = 0; r < nb_rows; ++r) {
+    float sum = 0.0f;
+    int n = 0;
+    for (int c = 0; c < nb_cols; ++c) {
+      const Snake& s = snakes[r * nb_cols + c];
+      if (s.pointCount() == 0) continue;
+      sum += s.lastPoint().y;
+      ++n;
+    }
+    if (n == 0) continue;
+    const float difference = absF(sum / n - static_cast<float>(y));
+    if (difference < best) {
+      best = difference;
+      row = r;
+    }
+  }
+  row_bottom[row] = y;
+  for (int c = 0; c < nb_cols; ++c) snakes[row * nb_cols + c].pinBase(y);
+  refreshDisplay(kRed);
+}
+
+void PlateAnalyzer::seedPlain(int x, int y) {
+  const int i = nearestFreeSnake(Vec2(x, y));
+  if (i < 0) return;
+  snakes[i].activateWithCount(nb_seed_points);
+  toggleSelection(i);
+}
+
+void PlateAnalyzer::onSmoothnessSlider(int position) {
+  tuning.smoothness = position;
+  if (Snake* s = selectedSnake()) {
+    s->setInternalWeight(position * tuning.smoothness_scale / tuning.smoothness_max);
+    s->optimise(mask, 10, -1, random_);
+  }
+  refreshDisplay(kRed);
+}
+
+}  // namespace stemscan

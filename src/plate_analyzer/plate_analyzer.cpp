@@ -1,0 +1,66 @@
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+
+const char* const kMainWindow = "StemScan";
+const char* const kThresholdWindow = "thresholding";
+const cv::Scalar kRed(0, 0, 255, 0);
+
+PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& windows,
+                             RandomSource& random)
+    : snakes(static_cast<std::size_t>(rows) * cols, Snake(5)),
+      nb_snakes(rows * cols),
+      nb_rows(rows),
+      nb_cols(cols),
+      nb_seed_points(seedPoints),
+      row_bottom(rows, 0),
+      thresholds(static_cast<std::size_t>(rows) * cols, -1),
+      windows_(windows),
+      random_(random) {
+  // Copies of one Snake would share its scratch matrices: give each its own.
+  for (Snake& s : snakes) s.setHalfWindow(5);
+}
+
+PlateAnalyzer::~PlateAnalyzer() {
+  if (!window_name.empty()) windows_.destroyWindow(window_name);
+  if (grabber) grabber->release();
+}
+
+Snake* PlateAnalyzer::snake(int i) { return i >= 0 && i < nb_snakes ? &snakes[i] : nullptr; }
+
+Snake* PlateAnalyzer::snakeInCell(int column, int row) {
+  if (column < 0 || row < 0 || column >= nb_cols) return nullptr;
+  return snake(row * nb_cols + column);
+}
+
+Snake* PlateAnalyzer::selectedSnake() { return snake(selected); }
+
+void PlateAnalyzer::setHalfWindowAll(int n) {
+  for (Snake& s : snakes) s.setHalfWindow(n);
+}
+
+void PlateAnalyzer::deactivateAll() {
+  for (Snake& s : snakes) s.deactivate();
+}
+
+void PlateAnalyzer::storeAll(unsigned t) {
+  for (int i = 0; i < nb_snakes; ++i) {
+    if (snakes[i].isInUse()) store.storeSnake(snakes[i], i, t);
+  }
+}
+
+void PlateAnalyzer::restoreAll(unsigned t) {
+  for (int i = 0; i < nb_snakes; ++i) {
+    Snake& s = snakes[i];
+    if (store.pointCount(i, t) > 0) {
+      s.activate();
+      store.restoreSnake(i, t, s);
+      s.topTracker.pos = s.point(0);
+      s.baseTracker.pos = s.lastPoint();
+    } else {
+      s.deactivate();
+    }
+  }
+}
+
+}  // namespace stemscan

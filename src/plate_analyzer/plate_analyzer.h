@@ -1,0 +1,232 @@
+// PlateAnalyzer: the application object. It owns the pool of hypocotyl contours (one Snake per
+// grid cell, row-major), the frame source, the working images, the window state, the
+// thresholds, the interaction state and the result store, and it runs the whole interactive
+// analysis.
+//
+// The operations are spread over files by concern: the run loop, the monitoring keys, the
+// mouse, the display, the thresholding and the result files.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <opencv2/core/mat.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "grabber/img_grabber.h"
+#include "gui/window_system.h"
+#include "plate_analyzer/overlay_name.h"
+#include "result_store/result_store.h"
+#include "snake/snake.h"
+#include "util/random_source.h"
+#include "util/vec2.h"
+
+namespace stemscan {
+
+// What the main window's mouse does.
+enum InteractionMode { ModeNone = 0, ModeRowBottom = 2, ModeEdit = 3, ModeCalibrate = 4 };
+
+// The tuning parameters the sliders and the command line change.
+struct TuningParameters {
+  int smoothness = 20;
+  int smoothness_max = 50;
+  float smoothness_scale = 1.0f;
+  int threshold = 110;
+  int orientation_length = 15;
+  int orientation_max = 100;
+  int maxGrowth = 5;
+};
+
+// Window, slider and colour names the user sees.
+extern const char* const kMainWindow;
+extern const char* const kThresholdWindow;
+extern const cv::Scalar kRed;
+
+class PlateAnalyzer {
+ public:
+  // Exit statuses of a run.
+  static constexpr int kRunOk = 0;
+  static constexpr int kRunFailed = 1;
+
+  PlateAnalyzer(int nb_rows, int nb_cols, int nb_seed_points, WindowSystem& windows,
+                RandomSource& random);
+  ~PlateAnalyzer();
+  PlateAnalyzer(const PlateAnalyzer&) = delete;
+  PlateAnalyzer& operator=(const PlateAnalyzer&) = delete;
+
+  // Accessors; a pointer is null where there is no such entry.
+  Snake* snake(int i);
+  Snake* snakeInCell(int column, int row);
+  Snake* selectedSnake();
+  cv::Mat& maskImage() { return mask; }
+  InteractionMode getMode() const { return mode; }
+  void setHalfWindowAll(int n);
+  void deactivateAll();
+  void setTrace(bool on) { trace = on; }
+  void setMovingBase(bool on) { moving_base = on; }
+  void setMaxGrowth(int n) { tuning.maxGrowth = n; }
+  // True unless the user has walked back through the images already analysed.
+  bool atPresent() const { return !present_; }
+
+  // Run loop.
+  int run(int halfWindow, const std::string& imagePath, const std::string& outBaseName);
+  bool openSequence(const std::string& imagePath);
+  bool readNextFrame();
+  void seedPool();
+
+  // Store.
+  void storeAll(unsigned t);
+  void restoreAll(unsigned t);
+
+  // Monitoring keys and the command console.
+  enum class WaitEnd { kNone, kNext, kQuit };
+  WaitEnd handleMonitoringKey(int key);
+  void commandConsole();
+
+  // Mouse.
+  void onMouse(int event, int x, int y, int flags);
+  void onEditMouse(int event, int flags, int x, int y);
+  void onRowBottomMouse(int event, int x, int y);
+  int nearestSnake(const Vec2& p, int useLast, int exclude) const;
+  int nearestFreeSnake(const Vec2& p) const;
+  void toggleSelection(int i);
+  void selectNearest(int x, int y);
+  void pickPoint(int x, int y);
+  void startContourDrag(int x, int y);
+  void dragTo(int x, int y);
+  void endDrag();
+  void createHypocotyl(const Vec2& p);
+  void setRowBottom(int y);
+  void seedPlain(int x, int y);
+  void onSmoothnessSlider(int position);
+
+  // Display.
+  void createMainWindow(const std::string& name);
+  void destroyMainWindow();
+  void refreshDisplay(const cv::Scalar& colour);
+  void drawUnselected();
+  void showSelected();
+  void showOrientationPreview();
+  void scaleMainWindow(float factor);
+  void zoomAt(const Vec2& point, float factor);
+  void zoomToHypocotyl(int column, int row, int margin);
+  void resetZoom(bool full);
+  void clearRegions();
+  void applyRegion();
+  void setMode(InteractionMode m);
+  void onOrientationSlider(int position);
+
+  // Thresholding and calibration.
+  void applyThreshold(int index);
+  void setThreshold(int value);
+  void openThresholdWindow(int index);
+  void scaleThresholdWindow(float step);
+  void calibrateThresholds(int which);
+  void trackHypocotyl(int index, int endMode);
+  void onThresholdSlider(int value);
+  void onThresholdMouse(int event);
+
+  // Result files and overlay images.
+  bool openResultFiles(const std::string& outputName);
+  void writeResultFiles();
+  bool parseOverlayName(const std::string& value);
+  void saveOverlay(unsigned t);
+
+  std::vector<Snake> snakes;
+  int nb_snakes = 0;
+  int nb_rows = 0;
+  int nb_cols = 0;
+  int nb_seed_points = 10;
+  std::vector<int> row_bottom;
+  std::unique_ptr<ImgGrabber> grabber;
+  cv::Mat mask;
+  cv::Mat mask_prev;
+  cv::Mat grey;
+  cv::Mat grey_prev;
+  cv::Mat display;
+  cv::Mat display_clean;
+  cv::Mat display_work;
+  std::string window_name;
+  bool roi_active = false;
+  cv::Rect roi;
+  float roi_zoom = 1.0f;
+  float display_scale = -1.0f;
+  int thresh_win_w = 200;
+  int thresh_win_h = 200;
+  int selected = -1;
+  int drag_point = -1;
+  int drag_snake = -1;
+  Vec2 last_mouse;
+  std::vector<int> thresholds;
+  int global_threshold = -1;
+  bool save_images = false;
+  bool trace = false;
+  bool moving_base = false;
+  bool show_orientation = false;
+  std::string image_ext = ".tif";
+  std::string image_prefix = "results/track";
+  ResultStore store;
+  InteractionMode mode = ModeNone;
+  TuningParameters tuning;
+
+ private:
+  // A Snake's state as the user left it, kept while walking through the history.
+  struct SnakeState {
+    std::array<Vec2, Snake::kMaxPoints> points;
+    int count = 0;
+    bool active = false;
+    float internalWeight = 1.0f;
+    Vec2 top;
+    Vec2 base;
+  };
+  // The newest image read and its contours, while the user looks at earlier images.
+  struct Present {
+    unsigned time = 0;
+    std::vector<SnakeState> snakes;
+  };
+
+  // Run phases.
+  void selectionPhase();
+  void calibrationPhase();
+  void rowBottomPhase();
+  void monitor();
+  // Waits in `sliceMs` slices until the key `until`; 'i' and 'o' scale the main window when
+  // `scaleKeys` is set. False when the run was stopped meanwhile.
+  bool waitForKey(int until, int sliceMs, bool scaleKeys);
+
+  // Frames.
+  bool acceptFrame(const cv::Mat& frame, const std::string& name);
+  bool loadFrame(unsigned t);
+  unsigned timeIndex() const { return grabber->index() - 1; }
+
+  // History walk.
+  void stepBack();
+  void stepForward();
+  void saveCorrections();
+  void toggleOrientationSlider();
+  std::vector<SnakeState> captureSnakes() const;
+  void restoreSnakes(const std::vector<SnakeState>& states);
+
+  // Views of the images while the zoom region is set on them.
+  cv::Mat displayView(cv::Mat& image);
+  cv::Mat workView(cv::Mat& image);
+  cv::Rect clippedRegion() const;
+  void showDisplay();
+
+  // Stops the run in order (tables written) with a message; used when a scripted session ends
+  // in a wait that only a key it lacks can end.
+  void stopRun(const std::string& why);
+
+  WindowSystem& windows_;
+  RandomSource& random_;
+  std::optional<Present> present_;
+  cv::Size frame_size_;
+  bool display_region_set_ = false;
+  bool work_region_set_ = false;
+  bool stopped_ = false;
+  bool files_open_ = false;
+  std::vector<std::string> result_names_;  // _len, _or, _seg, _tip
+};
+
+}  // namespace stemscan

@@ -1,0 +1,136 @@
+// Threshold values, the threshold window and its calibration dialogues, and the per-image
+// update of one hypocotyl.
+#include <algorithm>
+#include <iostream>
+#include <opencv2/imgproc.hpp>
+
+#include "plate_analyzer/plate_analyzer.h"
+
+namespace stemscan {
+namespace {
+
+constexpr int kDefaultThreshold = 110;
+constexpr int kMinThresholdWindow = 50;  // the window never shrinks past this side
+constexpr int kSliceMs = 5;
+
+}  // namespace
+
+void PlateAnalyzer::applyThreshold(int index) {
+  if (index >= 0 && index < nb_snakes) {
+    tuning.threshold = thresholds[index];
+  } else if (global_threshold != -1 || selected == -1) {
+    global_threshold = tuning.threshold;
+    std::fill(thresholds.begin(), thresholds.end(), tuning.threshold);
+  } else {
+    tuning.threshold = thresholds[selected];
+  }
+  if (tuning.threshold < 0 || grey.empty()) return;
+  cv::threshold(grey_prev, mask_prev, tuning.threshold, 255, cv::THRESH_BINARY);
+  cv::threshold(grey, mask, tuning.threshold, 255, cv::THRESH_BINARY);
+}
+
+void PlateAnalyzer::setThreshold(int value) {
+  tuning.threshold = value;
+  if (selected >= 0) thresholds[selected] = value;
+}
+
+void PlateAnalyzer::openThresholdWindow(int index) {
+  if (index >= 0) {
+    selected = index;
+    zoomToHypocotyl(index % nb_cols, index / nb_cols, tuning.maxGrowth);
+    tuning.threshold = thresholds[index];
+  }
+  applyThreshold(-1);
+  windows_.createWindow(kThresholdWindow);
+  windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
+  windows_.showImage(kThresholdWindow, workView(mask));
+  windows_.createSlider("threshold", kThresholdWindow, std::max(0, tuning.threshold), 255,
+                        [this](int value) { onThresholdSlider(value); });
+  windows_.setMouseHandler(kThresholdWindow,
+                           [this](int event, int, int, int) { onThresholdMouse(event); });
+}
+
+void PlateAnalyzer::scaleThresholdWindow(float step) {
+  if (step > 0) {
+    thresh_win_w = std::max(kMinThresholdWindow, static_cast<int>(thresh_win_w * 0.8));
+    thresh_win_h = std::max(kMinThresholdWindow, static_cast<int>(thresh_win_h * 0.8));
+  } else if (step < 0) {
+    thresh_win_w = static_cast<int>(thresh_win_w / 0.8);
+    thresh_win_h = static_cast<int>(thresh_win_h / 0.8);
+  }
+  windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
+  windows_.showImage(kThresholdWindow, workView(mask));
+}
+
+void PlateAnalyzer::onThresholdSlider(int value) {
+  setThreshold(value);
+  applyThreshold(-1);
+  windows_.showImage(kThresholdWindow, workView(mask));
+}
+
+void PlateAnalyzer::onThresholdMouse(int event) {
+  const int step = event == kLeftDown ? -1 : (event == kRightDown ? 1 : 0);
+  scaleThresholdWindow(static_cast<float>(step));
+}
+
+void PlateAnalyzer::calibrateThresholds(int which) {
+  if (which == -2) {
+    // One value for every hypocotyl. A hypocotyl created before calibration left the value
+    // at -1 (none): start from the default so that the slider reaches all of them.
+    if (tuning.threshold < 0) tuning.threshold = kDefaultThreshold;
+    global_threshold = 0;
+    openThresholdWindow(-1);
+    while (!stopped_) {
+      const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
+      if (key == ' ') break;
+      if (key == 'd') {
+        windows_.destroyWindow(kThresholdWindow);
+        global_threshold = -1;
+        calibrateThresholds(-1);
+        break;
+      }
+      if (key == 'i') scaleThresholdWindow(-1.0f);
+      if (key == 'o') scaleThresholdWindow(1.0f);
+    }
+  } else if (which == -1) {
+    for (int i = 0; i < nb_snakes && !stopped_; ++i) {
+      if (!snakes[i].isInUse()) continue;
+      openThresholdWindow(i);
+      waitForKey(' ', kSliceMs, false);
+      resetZoom(true);
+    }
+  } else if (which >= 0 && which < nb_snakes && snakes[which].isInUse()) {
+    std::cout << "resetting thresholding for hypocotyl " << which << std::endl;
+    std::cout << "press 'g' when done" << std::endl;
+    openThresholdWindow(which);
+    if (waitForKey('g', kSliceMs, false)) {
+      std::cout << "done" << std::endl;
+      resetZoom(true);
+      snakes[which].optimise(mask, 10, -1, random_);
+    } else {
+      resetZoom(true);
+    }
+  }
+  windows_.destroyWindow(kThresholdWindow);
+}
+
+void PlateAnalyzer::trackHypocotyl(int index, int endMode) {
+  Snake* s = snake(index);
+  if (s == nullptr || mask.empty()) return;
+  applyThreshold(index);
+  s->topTracker.track(mask, mask_prev, tuning.maxGrowth);
+  if (isPlaced(s->topTracker.pos)) {
+    s->setPoint(0, s->topTracker.pos);
+  } else {
+    s->topTracker.pos = s->point(0);
+  }
+  if (moving_base) s->baseTracker.track(mask, mask_prev, tuning.maxGrowth);
+  if (isPlaced(s->baseTracker.pos)) {
+    s->setLastPoint(s->baseTracker.pos);
+  } else {
+    s->baseTracker.pos = s->lastPoint();
+  }
+  s->optimise(mask, 10, endMode, random_);
+}
+
+}  // namespace stemscan

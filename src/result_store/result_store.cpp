@@ -1,0 +1,96 @@
+#include "result_store/result_store.h"
+
+#include <iostream>
+#include <locale>
+
+namespace stemscan {
+
+void ResultStore::storeSnake(const Snake& snake, unsigned s, unsigned t) {
+  if (series.size() <= s) series.resize(static_cast<std::size_t>(s) + 1);
+  std::vector<std::vector<Vec2>>& times = series[s];
+  if (times.size() <= t) times.resize(static_cast<std::size_t>(t) + 1);
+  times[t].assign(snake.points.begin(), snake.points.begin() + snake.pointCount());
+  if (lastTime < t) lastTime = t;
+}
+
+void ResultStore::restoreSnake(unsigned s, unsigned t, Snake& snake) const {
+  if (s >= series.size()) {
+    std::cerr << "unvalid snake index" << std::endl;
+    return;
+  }
+  if (t >= series[s].size()) {
+    std::cerr << "unvalid time index" << std::endl;
+    return;
+  }
+  snake.clear();
+  for (const Vec2& p : series[s][t]) snake.append(p);
+}
+
+unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
+  if (s >= series.size() || t >= series[s].size()) return 0;
+  return static_cast<unsigned>(series[s][t].size());
+}
+
+template <typename Group>
+void ResultStore::writeTable(std::ostream& out, const char* missing, Group group) const {
+  const std::locale previous = out.imbue(std::locale::classic());
+  for (unsigned t = 0; t <= lastTime; ++t) {
+    for (std::size_t s = 0; s < series.size(); ++s) {
+      if (series[s].size() > t) {
+        group(series[s][t]);
+      } else {
+        out << missing;
+      }
+    }
+    out << '\n';
+  }
+  out.imbue(previous);
+}
+
+namespace {
+
+// Loads one stored contour into a scratch Snake, to measure it.
+const Snake& load(Snake& scratch, const std::vector<Vec2>& points) {
+  scratch.clear();
+  for (const Vec2& p : points) scratch.append(p);
+  return scratch;
+}
+
+}  // namespace
+
+void ResultStore::writeLengths(std::ostream& out) const {
+  Snake scratch(5);
+  writeTable(out, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
+    out << load(scratch, points).length() << " ";
+  });
+}
+
+void ResultStore::writeOrientations(std::ostream& out, float orientationParameter) const {
+  Snake scratch(5);
+  writeTable(out, "nan ", [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
+    out << load(scratch, points).orientation(orientationParameter) << " ";
+  });
+}
+
+void ResultStore::writeSegments(std::ostream& out) const {
+  writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
+    if (points.empty()) {
+      out << "nan nan ";
+      return;
+    }
+    const Vec2 seg = points.front() - points.back();
+    out << seg.x << " " << seg.y << " ";
+  });
+}
+
+void ResultStore::writeTips(std::ostream& out) const {
+  writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
+    if (points.empty()) {
+      out << "nan nan ";
+      return;
+    }
+    out << points.front().x << " " << points.front().y << " ";
+  });
+}
+
+}  // namespace stemscan

@@ -1,0 +1,140 @@
+// Greedy optimisation: every point in turn looks at the candidate positions of a square
+// window around itself, scores each with a shape energy and an image energy, and jumps to the
+// cheapest. The image energy is the grey value under each candidate divided by the window's
+// maximum, so points are drawn to dark pixels.
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "snake/snake.h"
+
+namespace stemscan {
+namespace {
+
+// Location of the first minimum in row-major order (the smallest row, then the smallest
+// column); cells that are not a number or infinite never win. (-1, -1) when none qualifies.
+cv::Point firstMinimum(const cv::Mat& m) {
+  cv::Point best(-1, -1);
+  float bestValue = std::numeric_limits<float>::max();
+  for (int r = 0; r < m.rows; ++r) {
+    const float* row = m.ptr<float>(r);
+    for (int c = 0; c < m.cols; ++c) {
+      if (row[c] < bestValue) {
+        bestValue = row[c];
+        best = cv::Point(c, r);
+      }
+    }
+  }
+  return best;
+}
+
+// A random order of 0 ... n-1, drawn from a pool as the classic formula does.
+std::vector<int> randomPermutation(int n, RandomSource& random) {
+  random.reseedFromClock();
+  std::vector<int> pool(n);
+  std::iota(pool.begin(), pool.end(), 0);
+  std::vector<int> order(n);
+  int remaining = n;
+  for (int slot = 0; slot < n; ++slot) {
+    const unsigned first = static_cast<unsigned>(random.next());
+    const unsigned r = first * 128u + static_cast<unsigned>(random.next());
+    const int k = static_cast<int>(r % static_cast<unsigned>(remaining));
+    order[slot] = pool[k];
+    pool[k] = pool[remaining - 1];
+    --remaining;
+  }
+  return order;
+}
+
+}  // namespace
+
+void Snake::internalEnergy(int i) {
+  const int w = halfWindow;
+  const Vec2 p = points[i];
+  if (i > 0 && i < count - 1) {
+    // Interior point: pulled towards the midpoint of its neighbours.
+    const Vec2 prev = points[i - 1];
+    const Vec2 next = points[i + 1];
+    const Vec2 middle = (prev + next) * 0.5f;
+    const float d0 = norm((prev - next) * 0.5f);
+    for (int r = 0; r < windowSize; ++r) {
+      float* row = Eint.ptr<float>(r);
+      for (int c = 0; c < windowSize; ++c) {
+        const Vec2 candidate(p.x - w + c, p.y - w + r);
+        const float d = norm(middle - candidate);
+        row[c] = 2.0f * d / (d0 + d);
+      }
+    }
+    return;
+  }
+  // The base slides only sideways, a hair more willingly towards its neighbour's column.
+  Eint.setTo(1000.0f);
+  const float side = points[i - 1].x - p.x;
+  const int dir = side > 0.0f ? 1 : (side < 0.0f ? -1 : 0);
+  float* row = Eint.ptr<float>(w);
+  for (int c = 0; c < windowSize; ++c) {
+    if ((w - c) * dir > 0) {
+      row[c] = 1.0f;
+    } else {
+      row[c] = c == w ? 0.5f : 0.5f - 0.01f;
+    }
+  }
+}
+
+bool Snake::externalEnergy(int i, const cv::Mat& image) {
+  const int w = halfWindow;
+  const int N = windowSize;
+  const float x = points[i].x;
+  const float y = points[i].y;
+  const int W = image.cols;
+  const int H = image.rows;
+  double maximum = 0.0;
+  if (x >= w && y >= w && x + w < W && y + w < H) {
+    const cv::Rect region(static_cast<int>(x - w), static_cast<int>(y - w), N, N);
+    image(region).convertTo(Eext, CV_32FC1);
+    cv::minMaxLoc(Eext, nullptr, &maximum);
+  } else {
+    // The window crosses the image border: outside cells cost 1000 before normalisation.
+    const int left = x < w ? static_cast<int>(w - x) : 0;
+    const int top = y < w ? static_cast<int>(w - y) : 0;
+    int cols = w < W - x ? N - left : static_cast<int>(w + W - x);
+    int rows = w < H - y ? N - top : static_cast<int>(w + H - y);
+    const int x0 = static_cast<int>(x - w + left);
+    const int y0 = static_cast<int>(y - w + top);
+    cols = std::min({cols, N - left, W - x0});
+    rows = std::min({rows, N - top, H - y0});
+    Eext.setTo(1000.0f);
+    if (left >= N || top >= N || cols <= 0 || rows <= 0 || x0 < 0 || y0 < 0) return false;
+    cv::Mat inside = Eext(cv::Rect(left, top, cols, rows));
+    image(cv::Rect(x0, y0, cols, rows)).convertTo(inside, CV_32FC1);
+    cv::minMaxLoc(inside, nullptr, &maximum);
+  }
+  // A window of black pixels has maximum 0: normalised, every cell would be NaN or infinite
+  // and no candidate could win, so the point stays.
+  if (maximum == 0.0) return false;
+  Eext.convertTo(Eext, CV_32FC1, 1.0 / maximum);
+  return true;
+}
+
+void Snake::greedyStep(int i, const cv::Mat& image) {
+  internalEnergy(i);
+  if (!externalEnergy(i, image)) return;
+  cv::addWeighted(Eext, 1.0, Eint, internalWeight, 0.0, Etot);
+  cv::Point best = firstMinimum(Etot);
+  if (best.x < 0 || best.y < 0) best = cv::Point(halfWindow, halfWindow);
+  points[i] += Vec2(best.x - halfWindow, best.y - halfWindow);
+}
+
+void Snake::optimise(const cv::Mat& image, int passes, int mode, RandomSource& random) {
+  if (image.empty() || image.type() != CV_8UC1) return;
+  const int n = mode > 0 ? count - 1 : count - 2;
+  if (n <= 0) return;
+  for (int pass = 0; pass < passes; ++pass) {
+    const std::vector<int> order = randomPermutation(n, random);
+    for (int j = 0; j < n; ++j) greedyStep(order[j] + 1, image);
+  }
+}
+
+}  // namespace stemscan
