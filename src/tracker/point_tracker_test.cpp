@@ -1,0 +1,100 @@
+#include "tracker/point_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "support/synthetic.h"
+
+namespace stemscan {
+namespace {
+
+using testing::CapturedOutput;
+using testing::contains;
+using testing::shifted;
+using testing::texture;
+
+TEST(PointTrackerRegion, ClipsTheSearchRegionAtTheImageBorder) {
+  PointTracker tracker;
+  tracker.pos = Vec2(50.0f, 30.0f);
+  EXPECT_EQ(tracker.searchRegion(cv::Size(640, 480)), cv::Rect(0, 0, 151, 131));
+  tracker.pos = Vec2(600.5f, 400.0f);
+  EXPECT_EQ(tracker.searchRegion(cv::Size(640, 480)), cv::Rect(500, 300, 140, 180));
+}
+
+TEST(PointTrackerMotion, FollowsAShiftOfItsNeighbourhood) {
+  const cv::Mat previous = texture(640, 480, 3);
+  const cv::Mat current = shifted(previous, 3, -2);
+  PointTracker tracker;
+  tracker.pos = Vec2(320.0f, 240.0f);
+  const Vec2 moved = tracker.track(current, previous, 5);
+  EXPECT_NEAR(moved.x, 3.0f, 0.1f);
+  EXPECT_NEAR(moved.y, -2.0f, 0.1f);
+  EXPECT_NEAR(tracker.pos.x, 323.0f, 0.1f);
+  EXPECT_NEAR(tracker.pos.y, 238.0f, 0.1f);
+}
+
+TEST(PointTrackerMotion, FollowsARotationAboutAnotherCentre) {
+  const cv::Mat previous = texture(640, 480, 5);
+  const cv::Point2f centre(300.0f, 220.0f);
+  const cv::Mat rotation = cv::getRotationMatrix2D(centre, 2.0, 1.0);
+  cv::Mat current;
+  cv::warpAffine(previous, current, rotation, previous.size(), cv::INTER_LINEAR);
+  PointTracker tracker;
+  tracker.pos = Vec2(340.0f, 250.0f);
+  tracker.track(current, previous, 5);
+  const double x =
+      rotation.at<double>(0, 0) * 340 + rotation.at<double>(0, 1) * 250 + rotation.at<double>(0, 2);
+  const double y =
+      rotation.at<double>(1, 0) * 340 + rotation.at<double>(1, 1) * 250 + rotation.at<double>(1, 2);
+  EXPECT_NEAR(tracker.pos.x, x, 0.3);
+  EXPECT_NEAR(tracker.pos.y, y, 0.3);
+}
+
+TEST(PointTrackerFailure, UniformRegionLeavesThePointWhereItWas) {
+  const cv::Mat flat(480, 640, CV_8UC1, cv::Scalar(200));
+  PointTracker tracker;
+  tracker.pos = Vec2(100.5f, 80.0f);
+  CapturedOutput output;
+  EXPECT_EQ(tracker.track(flat, flat, 5), Vec2());
+  EXPECT_EQ(tracker.pos, Vec2(100.5f, 80.0f));
+  EXPECT_TRUE(contains(output.err(), "to few features 0\n"));
+  EXPECT_TRUE(contains(output.err(), "Only found 0 features\n"));
+  EXPECT_TRUE(contains(output.out(), "100.5 80\n"));
+}
+
+TEST(PointTrackerFailure, DiscardsFeaturesThatMoveMoreThanTwentyPixels) {
+  const cv::Mat previous = texture(640, 480, 9);
+  PointTracker tracker;
+  const cv::Rect region(220, 140, 201, 201);
+  const int found = tracker.trackFeatures(shifted(previous, 0, 19)(region), previous(region), 5);
+  int usable = 0;
+  for (int k = 0; k < found; ++k) usable += tracker.status[k] != 0;
+  EXPECT_GE(usable, 5);
+
+  const int far = tracker.trackFeatures(shifted(previous, 0, 23)(region), previous(region), 5);
+  for (int k = 0; k < far; ++k) {
+    if (tracker.status[k] == 0) continue;
+    const cv::Point2f step = tracker.curFeatures[k] - tracker.prevFeatures[k];
+    EXPECT_LE(step.x * step.x + step.y * step.y, 400.0f);
+  }
+}
+
+TEST(PointTrackerFailure, NeverPlacedOrOutsideTheImageIsHarmless) {
+  const cv::Mat image = texture(200, 100, 1);
+  PointTracker tracker;
+  CapturedOutput output;
+  EXPECT_EQ(tracker.track(image, image, 5), Vec2());
+  EXPECT_EQ(tracker.pos, Vec2(-1.0f, -1.0f));
+  tracker.pos = Vec2(500.0f, 700.0f);
+  EXPECT_EQ(tracker.track(image, image, 5), Vec2());
+  EXPECT_EQ(tracker.pos, Vec2(500.0f, 700.0f));
+  tracker.pos = Vec2(199.5f, 99.5f);  // the very corner
+  tracker.track(image, image, 5);
+  EXPECT_NEAR(tracker.pos.x, 199.5f, 0.5f);
+  // Images of different sizes are refused, not compared.
+  EXPECT_EQ(tracker.track(image, texture(100, 100, 1), 5), Vec2());
+}
+
+}  // namespace
+}  // namespace stemscan
