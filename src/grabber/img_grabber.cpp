@@ -16,6 +16,7 @@ bool canOpen(const std::string& path) {
 
 // Loads an image in colour; an unreadable or undecodable file gives an empty image.
 cv::Mat loadColour(const std::string& path) {
+  if (!canOpen(path)) return cv::Mat();
   try {
     return cv::imread(path, cv::IMREAD_COLOR);
   } catch (const cv::Exception&) {

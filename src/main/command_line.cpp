@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <opencv2/core/utils/logger.hpp>
 
 #include "gui/highgui_window_system.h"
 #include "gui/scripted_window_system.h"
@@ -146,6 +147,8 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
     return parsed.status;
   }
   const StartupSettings& settings = *parsed.settings;
+  // The program reports its own failures; the image library's warnings would only repeat them.
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
 
   std::optional<SessionScript> script;
   if (!settings.script_path.empty()) {

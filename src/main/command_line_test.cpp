@@ -144,7 +144,7 @@ TEST(CommandLine, MalformedScriptStopsBeforeAnythingRuns) {
       stemScanMain({"img.png", "1", "6", dir.file("out"), "--script=" + dir.file("s.txt")}, "/p");
   EXPECT_EQ(status, 2);
   EXPECT_TRUE(contains(output.err(), "s.txt:2:"));
-  EXPECT_FALSE(std::ifstream(dir.file("out_len.txt")).good());
+  EXPECT_FALSE(testing::fileExists(dir.file("out_len.txt")));
 }
 
 }  // namespace

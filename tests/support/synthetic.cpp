@@ -84,6 +84,8 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }

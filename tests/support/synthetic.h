@@ -54,6 +54,7 @@ class CapturedOutput {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 std::vector<std::string> lines(const std::string& text);
+bool fileExists(const std::string& path);
 bool contains(const std::string& text, const std::string& part);
 
 // A plate of `cols` x `rows` seedlings: each a dark vertical stroke, `length` pixels long
