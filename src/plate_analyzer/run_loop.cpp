@@ -122,12 +122,13 @@ bool PlateAnalyzer::waitForKey(int until, int sliceMs, bool scaleKeys) {
   while (!stopped_) {
     const int key = static_cast<signed char>(windows_.waitKey(sliceMs) & 0xff);
     if (key == until) return true;
-    if (windows_.inputExhausted()) {
+    if (scaleKeys && key == 'o') scaleMainWindow(0.8f);
+    if (scaleKeys && key == 'i') scaleMainWindow(1.25f);
+    // A finished script answers every wait with <space>: any other key can never come.
+    if (until != ' ' && windows_.inputExhausted()) {
       stopRun(std::string("the session script ended while waiting for '") + char(until) + "'");
       break;
     }
-    if (scaleKeys && key == 'o') scaleMainWindow(0.8f);
-    if (scaleKeys && key == 'i') scaleMainWindow(1.25f);
   }
   return false;
 }

@@ -31,12 +31,14 @@ unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
   return static_cast<unsigned>(series[s][t].size());
 }
 
+// An entry left empty (an image skipped, or a hypocotyl switched off for a while) is a
+// missing value like any other: no length 0 or orientation 1000 is made up for it.
 template <typename Group>
 void ResultStore::writeTable(std::ostream& out, const char* missing, Group group) const {
   const std::locale previous = out.imbue(std::locale::classic());
   for (unsigned t = 0; t <= lastTime; ++t) {
     for (std::size_t s = 0; s < series.size(); ++s) {
-      if (series[s].size() > t) {
+      if (series[s].size() > t && !series[s][t].empty()) {
         group(series[s][t]);
       } else {
         out << missing;
@@ -74,10 +76,6 @@ void ResultStore::writeOrientations(std::ostream& out, float orientationParamete
 
 void ResultStore::writeSegments(std::ostream& out) const {
   writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
-    if (points.empty()) {
-      out << "nan nan ";
-      return;
-    }
     const Vec2 seg = points.front() - points.back();
     out << seg.x << " " << seg.y << " ";
   });
@@ -85,10 +83,6 @@ void ResultStore::writeSegments(std::ostream& out) const {
 
 void ResultStore::writeTips(std::ostream& out) const {
   writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
-    if (points.empty()) {
-      out << "nan nan ";
-      return;
-    }
     out << points.front().x << " " << points.front().y << " ";
   });
 }

@@ -32,8 +32,8 @@ class ResultStore {
   unsigned lastTime = 0;
 
  private:
-  // Writes the table whose group for a stored entry is `group` and for a missing one
-  // `missing`.
+  // Writes the table whose group for a stored contour is `group` and for a missing or empty
+  // entry `missing`.
   template <typename Group>
   void writeTable(std::ostream& out, const char* missing, Group group) const;
 };

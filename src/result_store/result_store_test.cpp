@@ -81,8 +81,8 @@ TEST(ResultTables, EmptyEntriesAndDefaultFloatFormat) {
   ResultStore store;
   store.storeSnake(Snake(), 0, 0);
   store.storeSnake(snakeOf({Vec2(0.1234567f, 1e7f), Vec2(0.0f, 0.0f)}), 1, 0);
-  EXPECT_EQ(table(store, 0), "0 1e+07 \n");
-  EXPECT_EQ(table(store, 1), "1000 -180 \n");
+  EXPECT_EQ(table(store, 0), "nan 1e+07 \n");
+  EXPECT_EQ(table(store, 1), "nan -180 \n");
   EXPECT_EQ(table(store, 2), "nan nan 0.123457 1e+07 \n");
   EXPECT_EQ(table(store, 3), "nan nan 0.123457 1e+07 \n");
 }

@@ -1,0 +1,103 @@
+// Window sizes and the zoom.
+#include <gtest/gtest.h>
+
+#include "support/headless_run.h"
+
+namespace stemscan {
+namespace {
+
+using testing::HeadlessRun;
+using testing::PlateSpec;
+
+class ZoomTest : public ::testing::Test {
+ protected:
+  ZoomTest()
+      : windows_(SessionScript(), messages_), random_(1), analyzer_(1, 1, 10, windows_, random_) {}
+
+  void frame(int width, int height) {
+    analyzer_.display = cv::Mat(height, width, CV_8UC3, cv::Scalar::all(200));
+    analyzer_.resetZoom(true);
+  }
+
+  std::ostringstream messages_;
+  ScriptedWindowSystem windows_;
+  RandomSource random_;
+  PlateAnalyzer analyzer_;
+};
+
+TEST_F(ZoomTest, EachClickShowsEightyPerCentAroundIt) {
+  frame(1000, 800);
+  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
+  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
+  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
+  EXPECT_NEAR(analyzer_.roi_zoom, 0.512f, 1e-6f);
+  EXPECT_EQ(analyzer_.roi.size(), cv::Size(512, 409));
+  EXPECT_TRUE(analyzer_.roi_active);
+  analyzer_.zoomAt(Vec2(10, 10), 1.0f);
+  EXPECT_EQ(analyzer_.roi.tl(), cv::Point(0, 0));
+  // Near the right edge the shown region is clipped; the stored one keeps its width.
+  analyzer_.zoomAt(Vec2(990, 400), 1.0f);
+  EXPECT_EQ(analyzer_.roi.width, 512);
+  EXPECT_EQ(analyzer_.roi.x + analyzer_.roi.width, 990 - 256 + 512);
+  analyzer_.zoomAt(Vec2(0, 0), 3.0f);  // back past 1: the whole frame
+  EXPECT_FALSE(analyzer_.roi_active);
+}
+
+TEST_F(ZoomTest, OntoAHypocotylWidensToTheFrameAspect) {
+  frame(400, 300);
+  Snake& tall = analyzer_.snakes[0];
+  tall.append(Vec2(380, 50));
+  tall.append(Vec2(385, 250));
+  analyzer_.zoomToHypocotyl(0, 0, 5);
+  EXPECT_EQ(analyzer_.roi, cv::Rect(120, 45, 280, 210));
+
+  tall.clear();
+  tall.append(Vec2(10, 290));
+  tall.append(Vec2(200, 295));
+  analyzer_.zoomToHypocotyl(0, 0, 5);
+  EXPECT_EQ(analyzer_.roi, cv::Rect(5, 150, 200, 150));
+
+  const cv::Rect before = analyzer_.roi;
+  analyzer_.zoomToHypocotyl(1, 0, 5);
+  analyzer_.zoomToHypocotyl(0, 3, 5);
+  EXPECT_EQ(analyzer_.roi, before);
+}
+
+TEST(DisplaySession, LargeFramesOpenAtFiveHundredPixelsAndScaleWithKeys) {
+  HeadlessRun run(1, 1, 1, [](int) { return testing::lightPlate(2000, 1500); });
+  std::vector<cv::Size> sizes;
+  run.onWait = [&](int) {
+    const auto& w = run.windows().window("StemScan");
+    sizes.emplace_back(w.width, w.height);
+  };
+  ASSERT_EQ(run.run("key i\n"), 0) << run.err << run.out;
+  ASSERT_GE(sizes.size(), 2u);
+  EXPECT_EQ(sizes[0], cv::Size(500, 375));
+  EXPECT_EQ(sizes[1], cv::Size(625, 468));
+  EXPECT_EQ(run.windows().window("StemScan").x, 100);
+  EXPECT_TRUE(testing::contains(run.out, "image size 2000 1500\n"));
+
+  HeadlessRun small(1, 1, 1, [](int) { return testing::lightPlate(300, 200); });
+  ASSERT_EQ(small.run(""), 0);
+  EXPECT_EQ(small.windows().window("StemScan").width, 300);
+  EXPECT_EQ(small.analyzer().display_scale, 1.0f);
+}
+
+TEST(DisplaySession, ClicksWhileZoomedMapToTheFrame) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 1);
+  const cv::Point top = testing::topOf(plate, 0, 0, 0);
+  // A plain right click zooms to 80 % around (180, 120): the region starts at (36, 24).
+  const std::string script = "mouse StemScan rup 180 120\nmouse StemScan rup " +
+                             std::to_string(top.x - 36) + " " + std::to_string(top.y - 24) +
+                             " alt\n";
+  ASSERT_EQ(run.run(script), 0);
+  const auto tips = run.values("_tip.txt");
+  ASSERT_EQ(tips.size(), 1u);
+  EXPECT_NEAR(tips[0][0], top.x, 1.0f);
+  EXPECT_NEAR(tips[0][1], top.y, 1.0f);
+}
+
+}  // namespace
+}  // namespace stemscan

@@ -1,0 +1,165 @@
+// Whole headless runs through the set-up phases and the per-image cycle.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <opencv2/imgcodecs.hpp>
+
+#include "main/command_line.h"
+#include "support/headless_run.h"
+
+namespace stemscan {
+namespace {
+
+using testing::contains;
+using testing::HeadlessRun;
+using testing::PlateSpec;
+using testing::selectAllAndCalibrate;
+
+std::string spaces(int n) {
+  std::string keys;
+  for (int i = 0; i < n; ++i) keys += "key space\n";
+  return keys;
+}
+
+TEST(RunLoopSession, MeasuresEveryImageOfAWholeSequence) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 12);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(12)), 0) << run.err;
+  const auto lengths = run.values("_len.txt");
+  ASSERT_EQ(lengths.size(), 12u);
+  for (std::size_t t = 0; t < lengths.size(); ++t) {
+    ASSERT_EQ(lengths[t].size(), 3u);
+    const float truth = plate.length + plate.growth * t;
+    for (float length : lengths[t]) EXPECT_NEAR(length, truth, 0.2f * truth) << "image " << t;
+  }
+  const auto tips = run.values("_tip.txt");
+  for (int c = 0; c < 3; ++c) {
+    const cv::Point top = testing::topOf(plate, 0, c, 11);
+    EXPECT_NEAR(tips[11][2 * c], top.x, 3.0f);
+    EXPECT_NEAR(tips[11][2 * c + 1], top.y, 4.0f);
+  }
+  EXPECT_EQ(run.values("_seg.txt")[0].size(), 6u);
+  EXPECT_EQ(run.values("_or.txt")[0].size(), 3u);
+  EXPECT_TRUE(contains(run.out, "new hypocotyl: 2\n"));
+  EXPECT_TRUE(contains(run.out, "you can now monitor the semi-automatic hypocotyl phenotyping"));
+}
+
+TEST(RunLoopSession, RewritesTheTablesAfterEveryTenthImage) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 25);
+  std::vector<std::size_t> seen;
+  run.onWait = [&](int delayMs) {
+    if (delayMs == 10) seen.push_back(testing::lines(run.table("_len.txt")).size());
+  };
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(25)), 0);
+  ASSERT_EQ(seen.size(), 25u);
+  EXPECT_EQ(seen[9], 0u);
+  EXPECT_EQ(seen[10], 10u);
+  EXPECT_EQ(seen[19], 10u);
+  EXPECT_EQ(seen[20], 20u);
+  EXPECT_EQ(seen[24], 20u);
+  EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 25u);
+  EXPECT_EQ(run.analyzer().store.getLastTime(), 24u);
+}
+
+TEST(RunLoopSession, QuitKeepsWhatWasStoredBeforeTheImageOnScreen) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 20);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(12) + "key q\n"), 0);
+  EXPECT_EQ(run.analyzer().store.getLastTime(), 11u);
+  EXPECT_EQ(testing::lines(run.table("_tip.txt")).size(), 12u);
+}
+
+TEST(RunLoopSession, TraceWritesNoTableButStillSavesOverlays) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 3);
+  const std::string overlays = run.dir().file("shots/track.png");
+  ASSERT_EQ(std::system(("mkdir -p " + run.dir().file("shots")).c_str()), 0);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate), {"--trace", "imagefile=" + overlays}), 0);
+  EXPECT_TRUE(contains(run.out, "tracing\n"));
+  EXPECT_FALSE(testing::fileExists(run.dir().file("out_len.txt")));
+  for (const char* name : {"track000.png", "track001.png", "track002.png"}) {
+    const cv::Mat shot = cv::imread(run.dir().file(std::string("shots/") + name));
+    EXPECT_EQ(shot.size(), cv::Size(plate.width, plate.height)) << name;
+  }
+}
+
+TEST(RunLoopSession, NoHypocotylSelectedStillStepsThroughEveryImage) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 4);
+  ASSERT_EQ(run.run("key space\nkey space\nkey space\n" + spaces(4)), 0);
+  EXPECT_EQ(run.analyzer().store.series.size(), 0u);
+  EXPECT_EQ(run.table("_len.txt"), "\n");
+  EXPECT_TRUE(contains(run.out, "plate03.png"));
+}
+
+TEST(RunLoopSession, AScriptThatRunsOutStillAnalysesTheWholeSequenceReproducibly) {
+  PlateSpec plate;
+  HeadlessRun first(plate, 6);
+  HeadlessRun second(plate, 6);
+  // Only the selection: the calibration, the row bottoms and every image are answered as
+  // <space> would be.
+  std::string script = "seed 5\n";
+  for (int c = 0; c < 3; ++c) {
+    const cv::Point top = testing::topOf(plate, 0, c, 0);
+    script +=
+        "mouse StemScan rup " + std::to_string(top.x) + " " + std::to_string(top.y) + " alt\n";
+  }
+  ASSERT_EQ(first.run(script), 0);
+  ASSERT_EQ(second.run(script), 0);
+  EXPECT_EQ(testing::lines(first.table("_len.txt")).size(), 6u);
+  for (const char* suffix : {"_len.txt", "_or.txt", "_seg.txt", "_tip.txt"}) {
+    EXPECT_EQ(first.table(suffix), second.table(suffix)) << suffix;
+  }
+}
+
+TEST(RunLoopSession, UnreadableAndMisfitFramesAreSkippedWithAMessage) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 6);
+  testing::writeFile(run.dir().file("plate02.png"), "this is not a png");
+  cv::imwrite(run.dir().file("plate04.png"), testing::lightPlate(100, 80));
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(6)), 0);
+  EXPECT_TRUE(contains(run.err, "cannot read image " + run.dir().file("plate02.png")));
+  EXPECT_TRUE(contains(run.err, "image " + run.dir().file("plate04.png") + " is 100 x 80"));
+  const auto lengths = run.values("_len.txt");
+  ASSERT_EQ(lengths.size(), 6u);  // rows stay aligned with the files
+  EXPECT_TRUE(std::isnan(lengths[2][0]));
+  EXPECT_TRUE(std::isnan(lengths[4][0]));
+  EXPECT_FALSE(std::isnan(lengths[5][0]));
+}
+
+TEST(RunLoopSession, MissingFirstImageEndsBeforeAnyWindow) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 2);
+  std::remove(run.firstImage().c_str());
+  EXPECT_EQ(run.run(""), 1);
+  EXPECT_FALSE(run.windows().window("StemScan").exists);
+  EXPECT_TRUE(contains(run.out, "cannot find file"));
+
+  HeadlessRun corrupt(plate, 2);
+  testing::writeFile(corrupt.firstImage(), "garbage");
+  EXPECT_EQ(corrupt.run(""), 1);
+  EXPECT_TRUE(contains(corrupt.err, "cannot read the first image"));
+  EXPECT_EQ(corrupt.windows().window("StemScan").shows, 0);
+}
+
+TEST(RunLoopSession, UnwritableResultFolderEndsBeforeTheSequenceIsOpened) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 2);
+  testing::writeFile(run.dir().file("empty.txt"), "");
+  testing::CapturedOutput output;
+  const std::string base = run.dir().file("no/such/dir/out");
+  EXPECT_EQ(
+      stemScanMain({run.firstImage(), "1", "3", base, "--script=" + run.dir().file("empty.txt")},
+                   run.dir().path()),
+      1);
+  EXPECT_EQ(output.out(), "cannot open file " + base + "_or.txt\n");
+}
+
+}  // namespace
+}  // namespace stemscan

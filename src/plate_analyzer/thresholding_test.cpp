@@ -1,0 +1,86 @@
+// The threshold window and the calibration dialogues.
+#include <gtest/gtest.h>
+
+#include "support/headless_run.h"
+
+namespace stemscan {
+namespace {
+
+using testing::HeadlessRun;
+using testing::PlateSpec;
+
+std::string createAll(const PlateSpec& plate) {
+  std::string script;
+  for (int c = 0; c < plate.cols; ++c) {
+    const cv::Point top = testing::topOf(plate, 0, c, 0);
+    script +=
+        "mouse StemScan rup " + std::to_string(top.x) + " " + std::to_string(top.y) + " alt\n";
+  }
+  return script;
+}
+
+TEST(ThresholdCalibration, EachHypocotylGetsItsOwnValueAfterD) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 2);
+  const std::string script = createAll(plate) +
+                             "key space\n"
+                             "key d\n"
+                             "slider thresholding threshold 90\nkey space\n"
+                             "slider thresholding threshold 100\nkey space\n"
+                             "slider thresholding threshold 120\nkey space\n";
+  ASSERT_EQ(run.run(script), 0) << run.err;
+  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{90, 100, 120}));
+  EXPECT_EQ(run.analyzer().global_threshold, -1);
+  EXPECT_FALSE(run.windows().window("thresholding").exists);
+  EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
+}
+
+TEST(ThresholdCalibration, GlobalSliderReachesEveryHypocotyl) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 1);
+  // Created before calibration (its value is "none") and selected with a plain click: the
+  // dialogue's slider still sets all three.
+  const cv::Point top = testing::topOf(plate, 0, 1, 0);
+  const std::string script = createAll(plate) + "mouse StemScan ldown " + std::to_string(top.x) +
+                             " " + std::to_string(top.y) +
+                             "\nkey space\nslider thresholding threshold 95\nkey space\n";
+  ASSERT_EQ(run.run(script), 0);
+  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{95, 95, 95}));
+  EXPECT_EQ(run.analyzer().global_threshold, 95);
+}
+
+TEST(ThresholdCalibration, NoHypocotylYetOpensAtTheDefaultValue) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 1);
+  int seen = -1;
+  run.onWait = [&](int) {
+    const auto& w = run.windows().window("thresholding");
+    if (w.exists && seen < 0) seen = w.sliders.at("threshold").position;
+  };
+  ASSERT_EQ(run.run("key space\n"), 0);
+  EXPECT_EQ(seen, 110);
+  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{110, 110, 110}));
+}
+
+TEST(ThresholdCalibration, WindowSizeStepsAndNeverVanishes) {
+  PlateSpec plate;
+  HeadlessRun grow(plate, 1);
+  ASSERT_EQ(grow.run("key space\nkey i\nkey i\nkey i\nkey space\n"), 0);
+  EXPECT_EQ(grow.analyzer().thresh_win_w, 390);
+  EXPECT_EQ(grow.analyzer().thresh_win_h, 390);
+
+  HeadlessRun shrink(plate, 1);
+  std::string script = "key space\nkey o\n";
+  ASSERT_EQ(shrink.run(script), 0);
+  EXPECT_EQ(shrink.analyzer().thresh_win_w, 160);
+
+  HeadlessRun tiny(plate, 1);
+  script = "key space\n";
+  for (int i = 0; i < 30; ++i) script += "mouse thresholding rdown 5 5\n";
+  script += "mouse thresholding move 5 5\nmouse thresholding ldown 5 5\nkey space\n";
+  ASSERT_EQ(tiny.run(script), 0);
+  EXPECT_EQ(tiny.analyzer().thresh_win_w, 62);  // 50 at the least, then enlarged once
+}
+
+}  // namespace
+}  // namespace stemscan

@@ -1,0 +1,71 @@
+// Renders synthetic time-lapses of a seedling plate with known ground truth: a grid of
+// seedlings on an agar-like background, each a dark hypocotyl with a smoothly curved
+// centreline of known length, cotyledons at its top and a thinner root below its base.
+#pragma once
+
+#include <cstdint>
+#include <opencv2/core/mat.hpp>
+#include <string>
+#include <vector>
+
+namespace stemscan::sample {
+
+struct PlateSettings {
+  int rows = 1;
+  int cols = 6;
+  int width = 960;
+  int height = 480;
+  int images = 30;
+  float startLength = 60.0f;  // hypocotyl length at image 0, pixels
+  float growth = 2.0f;        // pixels per image
+  float curvature = 0.004f;   // largest bending (1 / radius, pixels^-1); signs vary per seedling
+  float thickness = 6.0f;     // hypocotyl width, pixels
+  float driftX = 0.0f;        // plate motion per image, pixels
+  float driftY = 0.0f;
+  float rotation = 0.0f;  // plate rotation per image about its centre, degrees
+  float noise = 4.0f;     // sensor noise, grey levels (standard deviation)
+  uint32_t seed = 1;
+};
+
+// Where one seedling stands at one image.
+struct SeedlingTruth {
+  int image = 0;
+  int hypocotyl = 0;  // row * cols + column
+  float topX = 0, topY = 0;
+  float baseX = 0, baseY = 0;
+  float length = 0;  // along the centreline
+};
+
+class PlateRenderer {
+ public:
+  explicit PlateRenderer(const PlateSettings& settings);
+
+  // Image t of the time-lapse (8-bit BGR) and the truth of every seedling in it.
+  cv::Mat render(int t, std::vector<SeedlingTruth>* truth = nullptr) const;
+  // The truth alone, without drawing.
+  std::vector<SeedlingTruth> truth(int t) const;
+
+  const PlateSettings& settings() const { return settings_; }
+
+ private:
+  struct Seedling {
+    cv::Point2f base;     // on the plate at image 0
+    float lean = 0;       // starting direction, radians from straight up
+    float curvature = 0;  // 1 / radius
+  };
+  // The centreline of seedling s at image t from its base up to its top, as plate points.
+  std::vector<cv::Point2f> centreline(const Seedling& s, float length) const;
+  cv::Point2f toImage(const cv::Point2f& p, int t) const;
+
+  PlateSettings settings_;
+  std::vector<Seedling> seedlings_;
+  std::vector<cv::Point3f> specks_;  // x, y, radius
+  cv::Mat background_;
+};
+
+// Writes images 0 ... n-1 as <folder>/<name>NN.<format> and the ground truth as CSV; returns
+// false (with a message on the error stream) when a file cannot be written.
+bool writePlate(const PlateSettings& settings, const std::string& folder, const std::string& name,
+                const std::string& format, const std::string& truthPath);
+
+}  // namespace stemscan::sample

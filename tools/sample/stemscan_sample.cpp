@@ -1,0 +1,133 @@
+// stemscan-sample: renders a synthetic time-lapse of a seedling plate with its ground truth,
+// and optionally a session script that selects every hypocotyl at its true top.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "tools/sample/plate_renderer.h"
+
+namespace {
+
+const char* const kHelp =
+    "usage: stemscan-sample [--out=FOLDER] [--name=sample] [--format=png] [--truth=FILE]\n"
+    "         [--session=FILE] [--threshold=120] [--rows=1] [--cols=6] [--images=30]\n"
+    "         [--width=960] [--height=480] [--length=60] [--growth=2] [--curvature=0.004]\n"
+    "         [--thickness=6] [--drift=DX,DY] [--rotation=DEG] [--noise=4] [--seed=1]\n"
+    "Writes FOLDER/NAME00.FORMAT ... and a ground-truth CSV (default FOLDER/NAME_truth.csv).";
+
+bool number(const std::string& text, double* value) {
+  try {
+    std::size_t used = 0;
+    *value = std::stod(text, &used);
+    return used == text.size();
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using stemscan::sample::PlateSettings;
+  PlateSettings plate;
+  std::string folder = ".";
+  std::string name = "sample";
+  std::string format = "png";
+  std::string truth;
+  std::string session;
+  int threshold = 120;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    const std::size_t equals = arg.find('=');
+    const std::string key = arg.substr(0, equals);
+    const std::string value = equals == std::string::npos ? "" : arg.substr(equals + 1);
+    double v = 0;
+    double v2 = 0;
+    const bool numeric = number(value, &v);
+    bool ok = true;
+    if (key == "--out") {
+      folder = value;
+    } else if (key == "--name") {
+      name = value;
+    } else if (key == "--format") {
+      format = value;
+    } else if (key == "--truth") {
+      truth = value;
+    } else if (key == "--session") {
+      session = value;
+    } else if (key == "--drift") {
+      const std::size_t comma = value.find(',');
+      ok = comma != std::string::npos && number(value.substr(0, comma), &v) &&
+           number(value.substr(comma + 1), &v2);
+      plate.driftX = static_cast<float>(v);
+      plate.driftY = static_cast<float>(v2);
+    } else if (!numeric) {
+      ok = false;
+    } else if (key == "--threshold") {
+      threshold = static_cast<int>(v);
+    } else if (key == "--rows") {
+      plate.rows = static_cast<int>(v);
+    } else if (key == "--cols") {
+      plate.cols = static_cast<int>(v);
+    } else if (key == "--images") {
+      plate.images = static_cast<int>(v);
+    } else if (key == "--width") {
+      plate.width = static_cast<int>(v);
+    } else if (key == "--height") {
+      plate.height = static_cast<int>(v);
+    } else if (key == "--length") {
+      plate.startLength = static_cast<float>(v);
+    } else if (key == "--growth") {
+      plate.growth = static_cast<float>(v);
+    } else if (key == "--curvature") {
+      plate.curvature = static_cast<float>(v);
+    } else if (key == "--thickness") {
+      plate.thickness = static_cast<float>(v);
+    } else if (key == "--rotation") {
+      plate.rotation = static_cast<float>(v);
+    } else if (key == "--noise") {
+      plate.noise = static_cast<float>(v);
+    } else if (key == "--seed") {
+      plate.seed = static_cast<uint32_t>(v);
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::cerr << "cannot use " << arg << "\n" << kHelp << std::endl;
+      return 2;
+    }
+  }
+  if (plate.rows < 1 || plate.cols < 1 || plate.images < 1 || plate.width < 50 ||
+      plate.height < 50) {
+    std::cerr << "the plate needs at least one seedling, one image and 50 x 50 pixels\n"
+              << kHelp << std::endl;
+    return 2;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (truth.empty()) truth = folder + "/" + name + "_truth.csv";
+  if (!stemscan::sample::writePlate(plate, folder, name, format, truth)) return 1;
+
+  if (!session.empty()) {
+    // Select every hypocotyl at its true top, calibrate one threshold, skip the row bottoms;
+    // the rest of the sequence is then analysed as if <space> were pressed on every image.
+    std::ofstream out(session);
+    out << "# Demo session: select each hypocotyl at its top, one threshold for all.\n"
+        << "seed " << plate.seed << "\n";
+    const stemscan::sample::PlateRenderer renderer(plate);
+    for (const auto& s : renderer.truth(0)) {
+      out << "mouse StemScan rup " << static_cast<int>(s.topX + 0.5f) << " "
+          << static_cast<int>(s.topY + 0.5f) << " alt\n";
+    }
+    out << "key space\n"
+        << "slider thresholding threshold " << threshold << "\n"
+        << "key space\n"
+        << "key space\n";
+    if (!out.flush()) {
+      std::cerr << "cannot write " << session << std::endl;
+      return 1;
+    }
+  }
+  return 0;
+}
