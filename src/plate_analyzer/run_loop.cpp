@@ -183,7 +183,7 @@ void PlateAnalyzer::monitor() {
     while (end == WaitEnd::kNone && !stopped_) {
       end = handleMonitoringKey(windows_.waitKey(kMonitorSliceMs));
     }
-    if (end != WaitEnd::kNext) return;  // 'q', or the run was stopped
+    if (stopped_ || end != WaitEnd::kNext) return;  // 'q', or the run was stopped
     present_.reset();
     const unsigned t = timeIndex();
     storeAll(t);
