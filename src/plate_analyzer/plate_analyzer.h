@@ -132,6 +132,8 @@ class PlateAnalyzer {
   void writeResultFiles();
   bool parseOverlayName(const std::string& value);
   void saveOverlay(unsigned t);
+  // Where the tables are, and each hypocotyl's first and last length.
+  void printSummary() const;
 
   std::vector<Snake> snakes;
   int nb_snakes = 0;

@@ -34,6 +34,7 @@ int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
   if (!stopped_) monitor();
 
   writeResultFiles();
+  printSummary();
   grabber->release();
   return stopped_ ? kRunFailed : kRunOk;
 }

@@ -116,10 +116,10 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
     const cv::Point2f up = (top - below) * (1.0f / std::max(1e-3f, float(cv::norm(top - below))));
     const cv::Point2f side(-up.y, up.x);
     for (float sign : {-1.0f, 1.0f}) {
-      const cv::Point2f leaf = top + side * (sign * 7.0f) + up * 2.0f;
+      const cv::Point2f leaf = top + side * (sign * 10.0f) + up * 3.0f;
       const double angle = std::atan2(side.y * sign, side.x * sign) * 180.0 / kPi;
       const float rotated = static_cast<float>(settings_.rotation * t);
-      cv::ellipse(image, fixed(toImage(leaf, t)), cv::Size(9 << kDrawShift, 4 << kDrawShift),
+      cv::ellipse(image, fixed(toImage(leaf, t)), cv::Size(12 << kDrawShift, 5 << kDrawShift),
                   angle + rotated, 0, 360, cv::Scalar(50, 70, 60), cv::FILLED, cv::LINE_AA,
                   kDrawShift);
     }

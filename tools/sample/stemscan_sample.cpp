@@ -1,10 +1,12 @@
 // stemscan-sample: renders a synthetic time-lapse of a seedling plate with its ground truth,
-// and optionally a session script that selects every hypocotyl at its true top.
+// and optionally a session script that selects every hypocotyl at its true top and sets each
+// row's bottom on its true bases.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "tools/sample/evaluation.h"
 #include "tools/sample/plate_renderer.h"
 
 namespace {
@@ -13,7 +15,7 @@ const char* const kHelp =
     "usage: stemscan-sample [--out=FOLDER] [--name=sample] [--format=png] [--truth=FILE]\n"
     "         [--session=FILE] [--threshold=120] [--rows=1] [--cols=6] [--images=30]\n"
     "         [--width=960] [--height=480] [--length=60] [--growth=2] [--curvature=0.004]\n"
-    "         [--thickness=6] [--drift=DX,DY] [--rotation=DEG] [--noise=4] [--seed=1]\n"
+    "         [--thickness=6] [--drift=DX,DY] [--rotation=DEG] [--noise=4] [--seed=3]\n"
     "Writes FOLDER/NAME00.FORMAT ... and a ground-truth CSV (default FOLDER/NAME_truth.csv).";
 
 bool number(const std::string& text, double* value) {
@@ -110,20 +112,8 @@ int main(int argc, char** argv) {
   if (!stemscan::sample::writePlate(plate, folder, name, format, truth)) return 1;
 
   if (!session.empty()) {
-    // Select every hypocotyl at its true top, calibrate one threshold, skip the row bottoms;
-    // the rest of the sequence is then analysed as if <space> were pressed on every image.
     std::ofstream out(session);
-    out << "# Demo session: select each hypocotyl at its top, one threshold for all.\n"
-        << "seed " << plate.seed << "\n";
-    const stemscan::sample::PlateRenderer renderer(plate);
-    for (const auto& s : renderer.truth(0)) {
-      out << "mouse StemScan rup " << static_cast<int>(s.topX + 0.5f) << " "
-          << static_cast<int>(s.topY + 0.5f) << " alt\n";
-    }
-    out << "key space\n"
-        << "slider thresholding threshold " << threshold << "\n"
-        << "key space\n"
-        << "key space\n";
+    out << stemscan::sample::selectionSession(plate, threshold, true);
     if (!out.flush()) {
       std::cerr << "cannot write " << session << std::endl;
       return 1;

@@ -1,0 +1,70 @@
+// The real cry1 time-lapse end to end: 72 palette TIFFs numbered 1.TIF ... 72.TIF.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "main/command_line.h"
+#include "support/synthetic.h"
+
+namespace stemscan {
+namespace {
+
+using testing::TempDir;
+
+// Hook apexes marked by eye in four photographs (file number, then x and y per seedling).
+struct Apexes {
+  int file;
+  float xy[10];
+};
+const Apexes kMarked[] = {
+    {6, {220, 722, 517, 701, 741, 665, 1002, 675, 1253, 657}},
+    {12, {205, 662, 537, 640, 732, 605, 1011, 615, 1271, 594}},
+    {18, {199, 627, 544, 609, 746, 568, 1008, 579, 1277, 556}},
+    {24, {192, 602, 539, 576, 754, 542, 1001, 554, 1274, 525}},
+};
+
+std::vector<std::vector<float>> table(const std::string& path) {
+  std::vector<std::vector<float>> rows;
+  for (const std::string& line : testing::lines(testing::readFile(path))) {
+    std::istringstream words(line);
+    std::vector<float> row;
+    for (std::string word; words >> word;) row.push_back(std::stof(word));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(RealSequence, Cry1TopsStayOnTheHooksAndLengthsGrow) {
+  const std::string data = std::string(STEMSCAN_DATA_DIR) + "/cry1";
+  if (!testing::fileExists(data + "/1.TIF")) {
+    GTEST_SKIP() << "the cry1 photographs are not at " << data;
+  }
+  TempDir dir;
+  const std::string session = std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt";
+  testing::CapturedOutput output;
+  const int status = stemScanMain(
+      {data + "/1.TIF", "1", "5", dir.file("cry1"), "--script=" + session}, dir.path());
+  ASSERT_EQ(status, 0) << output.err();
+  EXPECT_TRUE(testing::contains(output.out(), data + "/72.TIF\n"));
+
+  const auto tips = table(dir.file("cry1_tip.txt"));
+  const auto lengths = table(dir.file("cry1_len.txt"));
+  ASSERT_EQ(tips.size(), 72u);
+  ASSERT_EQ(lengths.size(), 72u);
+  for (const Apexes& marked : kMarked) {
+    const auto& row = tips[marked.file - 1];
+    for (int s = 0; s < 5; ++s) {
+      const float off =
+          std::hypot(row[2 * s] - marked.xy[2 * s], row[2 * s + 1] - marked.xy[2 * s + 1]);
+      EXPECT_LT(off, 15.0f) << "seedling " << s << " in " << marked.file << ".TIF";
+    }
+  }
+  for (int s = 0; s < 5; ++s) {
+    EXPECT_GT(lengths[71][s], lengths[0][s] + 200.0f) << "seedling " << s;
+    EXPECT_GT(lengths[36][s], lengths[0][s]) << "seedling " << s;
+  }
+}
+
+}  // namespace
+}  // namespace stemscan
