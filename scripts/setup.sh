@@ -3,7 +3,7 @@
 # are all present. Works as root and through sudo.
 set -euo pipefail
 
-packages=(cmake g++ make libopencv-dev libgtest-dev)
+packages=(cmake g++ make libopencv-dev libgtest-dev xvfb xdotool)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -5,6 +5,7 @@
 #include <opencv2/core/utils/logger.hpp>
 
 #include "gui/highgui_window_system.h"
+#include "gui/recording_window_system.h"
 #include "gui/scripted_window_system.h"
 #include "plate_analyzer/plate_analyzer.h"
 
@@ -167,15 +168,26 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
 
   std::optional<uint32_t> seed = settings.seed;
   if (!seed && script) seed = script->seed;
+  // A recorded run must be replayable: it picks its seed now and writes it down.
+  if (!seed && !settings.record_path.empty()) seed = RandomSource::clockSeed();
   RandomSource random = seed ? RandomSource(*seed) : RandomSource();
 
-  std::unique_ptr<WindowSystem> windows;
+  std::unique_ptr<WindowSystem> device;
   if (script) {
-    windows = std::make_unique<ScriptedWindowSystem>(*script, std::cerr);
+    device = std::make_unique<ScriptedWindowSystem>(*script, std::cerr);
   } else {
-    windows = std::make_unique<HighguiWindowSystem>();
+    device = std::make_unique<HighguiWindowSystem>();
   }
-  PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, *windows, random);
+  std::unique_ptr<RecordingWindowSystem> recorder;
+  if (!settings.record_path.empty()) {
+    recorder = std::make_unique<RecordingWindowSystem>(*device, settings.record_path, *seed);
+    if (!recorder->isOpen()) {
+      std::cerr << "cannot write the session record " << settings.record_path << std::endl;
+      return kExitFailed;
+    }
+  }
+  WindowSystem& windows = recorder ? static_cast<WindowSystem&>(*recorder) : *device;
+  PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, windows, random);
   applyOptions(settings, analyzer, std::cout);
   return analyzer.run(kHalfWindow, settings.image_path, settings.out_base);
 }

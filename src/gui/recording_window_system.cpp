@@ -1,0 +1,79 @@
+#include "gui/recording_window_system.h"
+
+#include <utility>
+
+namespace stemscan {
+
+RecordingWindowSystem::RecordingWindowSystem(WindowSystem& inner, const std::string& path,
+                                             uint32_t seed)
+    : inner_(inner), out_(path, std::ios::trunc) {
+  out_ << "# StemScan session record; replay it with --script=" << path << "\n"
+       << "seed " << seed << std::endl;
+}
+
+void RecordingWindowSystem::record(const SessionEvent& event) {
+  out_ << formatSessionEvent(event) << std::endl;
+}
+
+void RecordingWindowSystem::createSlider(const std::string& slider, const std::string& window,
+                                         int position, int maximum, SliderHandler handler) {
+  inner_.createSlider(slider, window, position, maximum,
+                      [this, slider, window, handler = std::move(handler)](int value) {
+                        if (!programMoving_) {
+                          SessionEvent event;
+                          event.kind = SessionEvent::Kind::kSlider;
+                          event.window = window;
+                          event.slider = slider;
+                          event.value = value;
+                          record(event);
+                        }
+                        if (handler) handler(value);
+                      });
+}
+
+void RecordingWindowSystem::setSliderPosition(const std::string& slider, const std::string& window,
+                                              int position) {
+  const bool outer = programMoving_;
+  programMoving_ = true;
+  inner_.setSliderPosition(slider, window, position);
+  programMoving_ = outer;
+}
+
+void RecordingWindowSystem::setMouseHandler(const std::string& window, MouseHandler handler) {
+  inner_.setMouseHandler(
+      window, [this, window, handler = std::move(handler)](int code, int x, int y, int flags) {
+        SessionEvent event;
+        event.kind = SessionEvent::Kind::kMouse;
+        event.window = window;
+        event.mouseEvent = code;
+        event.x = x;
+        event.y = y;
+        event.flags = flags & (kFlagCtrl | kFlagShift | kFlagAlt);
+        record(event);
+        // A user's event that reaches a handler while the program moves a slider is the user's.
+        const bool outer = programMoving_;
+        programMoving_ = false;
+        if (handler) handler(code, x, y, flags);
+        programMoving_ = outer;
+      });
+}
+
+int RecordingWindowSystem::waitKey(int delayMs) {
+  // Events arriving inside a wait are the user's, whoever asked for the wait.
+  const bool outer = programMoving_;
+  programMoving_ = false;
+  const int key = inner_.waitKey(delayMs);
+  programMoving_ = outer;
+  SessionEvent event;
+  if (key != kNoKey) {
+    event.kind = SessionEvent::Kind::kKey;
+    event.key = key;
+    record(event);
+  } else if (delayMs <= 0 || delayMs >= kRecordedTimeoutMs) {
+    event.kind = SessionEvent::Kind::kTimeout;
+    record(event);
+  }
+  return key;
+}
+
+}  // namespace stemscan

@@ -1,0 +1,55 @@
+// A window system that writes every user event it passes on to a session script: keys, mouse
+// events, the user's slider moves, and the time-outs of long waits (the command prompt's); not
+// the slider moves the program makes itself, nor the time-outs of short polling waits. Each
+// line is flushed as it is written, so a crash keeps every event before it.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "gui/session_script.h"
+#include "gui/window_system.h"
+
+namespace stemscan {
+
+class RecordingWindowSystem : public WindowSystem {
+ public:
+  // Waits at least this long are user-visible prompts: their time-outs are recorded.
+  static constexpr int kRecordedTimeoutMs = 1000;
+
+  // Records what `inner` delivers into `path`, starting with the run's seed; check isOpen().
+  RecordingWindowSystem(WindowSystem& inner, const std::string& path, uint32_t seed);
+
+  bool isOpen() const { return out_.is_open() && out_.good(); }
+
+  void createWindow(const std::string& window) override { inner_.createWindow(window); }
+  void destroyWindow(const std::string& window) override { inner_.destroyWindow(window); }
+  void moveWindow(const std::string& window, int x, int y) override {
+    inner_.moveWindow(window, x, y);
+  }
+  void resizeWindow(const std::string& window, int width, int height) override {
+    inner_.resizeWindow(window, width, height);
+  }
+  void showImage(const std::string& window, const cv::Mat& image) override {
+    inner_.showImage(window, image);
+  }
+  void createSlider(const std::string& slider, const std::string& window, int position, int maximum,
+                    SliderHandler handler) override;
+  void setSliderPosition(const std::string& slider, const std::string& window,
+                         int position) override;
+  void setMouseHandler(const std::string& window, MouseHandler handler) override;
+  int waitKey(int delayMs) override;
+  void repaint(int delayMs) override { inner_.repaint(delayMs); }
+  bool inputExhausted() const override { return inner_.inputExhausted(); }
+
+ private:
+  void record(const SessionEvent& event);
+
+  WindowSystem& inner_;
+  std::ofstream out_;
+  bool programMoving_ = false;  // a slider is being moved by the program, not the user
+};
+
+}  // namespace stemscan
