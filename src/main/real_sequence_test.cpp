@@ -6,6 +6,7 @@
 
 #include "main/command_line.h"
 #include "support/synthetic.h"
+#include "tools/sample/evaluation.h"
 
 namespace stemscan {
 namespace {
@@ -24,15 +25,8 @@ const Apexes kMarked[] = {
     {24, {192, 602, 539, 576, 754, 542, 1001, 554, 1274, 525}},
 };
 
-std::vector<std::vector<float>> table(const std::string& path) {
-  std::vector<std::vector<float>> rows;
-  for (const std::string& line : testing::lines(testing::readFile(path))) {
-    std::istringstream words(line);
-    std::vector<float> row;
-    for (std::string word; words >> word;) row.push_back(std::stof(word));
-    rows.push_back(row);
-  }
-  return rows;
+std::vector<std::vector<double>> table(const std::string& path) {
+  return sample::parseTable(testing::readFile(path));
 }
 
 TEST(RealSequence, Cry1TopsStayOnTheHooksAndLengthsGrow) {

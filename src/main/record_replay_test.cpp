@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "main/command_line.h"
+#include "support/headless_run.h"
 #include "support/synthetic.h"
 
 namespace stemscan {
 namespace {
 
+using testing::at;
 using testing::PlateSpec;
-
-std::string at(const cv::Point& p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
 
 TEST(RecordReplay, ReplayingARecordGivesTheSameTables) {
   testing::TempDir dir;

@@ -9,18 +9,13 @@
 namespace stemscan {
 namespace {
 
+using testing::at;
 using testing::contains;
 using testing::HeadlessRun;
+using testing::mouseLine;
 using testing::PlateSpec;
+using testing::spaceKeys;
 using testing::topOf;
-
-std::string mouse(const std::string& event, int x, int y, const std::string& modifiers = "") {
-  return "mouse StemScan " + event + " " + std::to_string(x) + " " + std::to_string(y) + modifiers +
-         "\n";
-}
-std::string mouse(const std::string& event, const cv::Point& p, const std::string& mods = "") {
-  return mouse(event, p.x, p.y, mods);
-}
 
 TEST(FullSession, EveryKeyAndMouseActionLeavesItsMark) {
   PlateSpec plate;
@@ -30,32 +25,33 @@ TEST(FullSession, EveryKeyAndMouseActionLeavesItsMark) {
   const cv::Point movedBase(190, 170);  // image 2: the base of hypocotyl 1
   std::string s;
   // Selection, with the window scaled up and down.
-  for (int c = 0; c < 3; ++c) s += mouse("rup", top(c, 0), " alt");
+  for (int c = 0; c < 3; ++c) s += mouseLine("rup", top(c, 0), " alt");
   s += "key i\nkey o\nkey space\n";
   // One threshold for all; every row's bottom on y = 180 (the bases).
   s += "slider thresholding threshold 105\nkey space\n";
-  s += mouse("move", 10, 175) + mouse("lup", 10, 180) + mouse("rup", 20, 20) + "key space\n";
+  s += mouseLine("move", cv::Point(10, 175)) + mouseLine("lup", cv::Point(10, 180)) +
+       mouseLine("rup", cv::Point(20, 20)) + "key space\n";
   // Image 0: select hypocotyl 1, stiffen it, add and remove points.
-  s += mouse("ldown", top(1, 0)) + "slider StemScan smoothness 30\nkey +\nkey -\nkey space\n";
+  s += mouseLine("ldown", top(1, 0)) + "slider StemScan smoothness 30\nkey +\nkey -\nkey space\n";
   // Image 1: move the top of hypocotyl 0.
-  s += mouse("ldown", movedTop, " shift") + "key space\n";
+  s += mouseLine("ldown", movedTop, " shift") + "key space\n";
   // Image 2: move the base of hypocotyl 1.
-  s += mouse("rup", movedBase.x, movedBase.y - 70, " shift ctrl");
-  s += mouse("rup", movedBase, " shift ctrl") + "key space\n";
+  s += mouseLine("rup", cv::Point(movedBase.x, movedBase.y - 70), " shift ctrl");
+  s += mouseLine("rup", movedBase, " shift ctrl") + "key space\n";
   // Image 3: delete hypocotyl 2.
-  s += mouse("rup", top(2, 3), " ctrl") + "key space\n";
+  s += mouseLine("rup", top(2, 3), " ctrl") + "key space\n";
   // Image 4: zoom in, back out, the orientation slider on and off, the console.
-  s += mouse("rup", 180, 120) + "key z\nkey l\nkey l\n" + mouse("ldown", 5, 5, " alt") +
-       "key i\nkey space\n";
+  s += mouseLine("rup", cv::Point(180, 120)) + "key z\nkey l\nkey l\n" +
+       mouseLine("ldown", cv::Point(5, 5), " alt") + "key i\nkey space\n";
   // Image 5: a point drag on hypocotyl 0, a whole-contour drag of hypocotyl 1.
   const cv::Point p0(top(0, 5).x, top(0, 5).y + 30);
-  s += mouse("ldown", p0, " ctrl") + mouse("move", p0.x + 6, p0.y, " ctrl") +
-       mouse("lup", p0.x + 6, p0.y);
-  s += mouse("ldown", top(1, 5), " shift ctrl") +
-       mouse("move", top(1, 5).x + 5, top(1, 5).y, " shift") +
-       mouse("lup", top(1, 5).x + 5, top(1, 5).y) + "key space\n";
+  s += mouseLine("ldown", p0, " ctrl") + mouseLine("move", cv::Point(p0.x + 6, p0.y), " ctrl") +
+       mouseLine("lup", cv::Point(p0.x + 6, p0.y));
+  s += mouseLine("ldown", top(1, 5), " shift ctrl") +
+       mouseLine("move", cv::Point(top(1, 5).x + 5, top(1, 5).y), " shift") +
+       mouseLine("lup", cv::Point(top(1, 5).x + 5, top(1, 5).y)) + "key space\n";
   // Image 6: recalibrate hypocotyl 0, an ignored key, back to image 5, save it, return.
-  s += mouse("rup", top(0, 6), " shift") + "slider thresholding threshold 100\nkey g\n";
+  s += mouseLine("rup", top(0, 6), " shift") + "slider thresholding threshold 100\nkey g\n";
   s += "key x\nkey b\nkey v\nkey n\nkey space\n";
   // Image 7: quit.
   s += "key q\n";

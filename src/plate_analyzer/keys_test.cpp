@@ -8,18 +8,13 @@
 namespace stemscan {
 namespace {
 
+using testing::at;
 using testing::contains;
 using testing::HeadlessRun;
+using testing::mouseLine;
 using testing::PlateSpec;
 using testing::selectAllAndCalibrate;
-
-std::string at(const cv::Point& p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
-
-std::string spaces(int n) {
-  std::string keys;
-  for (int i = 0; i < n; ++i) keys += "key space\n";
-  return keys;
-}
+using testing::spaceKeys;
 
 class KeyTest : public ::testing::Test {
  protected:
@@ -95,11 +90,11 @@ TEST(KeySession, WalkBackCorrectSaveAndReturnToThePresent) {
   HeadlessRun run(plate, 8);
   const cv::Point moved(40, 30);
   const std::string script =
-      selectAllAndCalibrate(plate) + spaces(3) +
+      selectAllAndCalibrate(plate) + spaceKeys(3) +
       // Image 3: switch hypocotyl 2 off, so it has no record at times 3 and 4.
-      "mouse StemScan rup " + at(testing::topOf(plate, 0, 2, 3)) + " ctrl\n" + spaces(2) +
+      "mouse StemScan rup " + at(testing::topOf(plate, 0, 2, 3)) + " ctrl\n" + spaceKeys(2) +
       // Image 5: back to image 4, move the top of hypocotyl 0, save, return.
-      "key b\nmouse StemScan ldown " + at(moved) + " shift\nkey v\nkey n\n" + spaces(3);
+      "key b\nmouse StemScan ldown " + at(moved) + " shift\nkey v\nkey n\n" + spaceKeys(3);
   ASSERT_EQ(run.run(script), 0) << run.err;
   EXPECT_TRUE(contains(run.out, "saving analysis of image 4\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "back to present\n"));
@@ -121,8 +116,8 @@ TEST(KeySession, SpaceOnAPastImageContinuesFromThereAndReplacesLaterRecords) {
   plate.cols = 1;
   HeadlessRun run(plate, 7);
   // Image 5: back to image 3, put the top on empty agar (nothing there to track), go on.
-  const std::string script = selectAllAndCalibrate(plate) + spaces(5) +
-                             "key b\nkey b\nmouse StemScan ldown 20 20 shift\n" + spaces(4);
+  const std::string script = selectAllAndCalibrate(plate) + spaceKeys(5) +
+                             "key b\nkey b\nmouse StemScan ldown 20 20 shift\n" + spaceKeys(4);
   ASSERT_EQ(run.run(script), 0) << run.err;
   const auto tips = run.values("_tip.txt");
   ASSERT_EQ(tips.size(), 7u);
@@ -137,7 +132,7 @@ TEST(KeySession, BackOnTheFirstImageChangesNothing) {
   PlateSpec plate;
   plate.cols = 1;
   HeadlessRun run(plate, 2);
-  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + "key b\nkey n\n" + spaces(2)), 0);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + "key b\nkey n\n" + spaceKeys(2)), 0);
   EXPECT_FALSE(contains(run.out, "back to present"));
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
   EXPECT_FALSE(std::isnan(run.values("_len.txt")[0][0]));
@@ -152,7 +147,7 @@ TEST(ConsoleSession, TakesOneKeyOrTimesOut) {
                              "mouse StemScan ldown 5 5 alt\nkey q\n"
                              "mouse StemScan ldown 5 5 alt\nkey o\n"
                              "mouse StemScan ldown 5 5 alt\nkey code 0\n" +
-                             spaces(2);
+                             spaceKeys(2);
   ASSERT_EQ(run.run(script), 0);
   EXPECT_TRUE(contains(run.out, "command: \nnot a known command\n"));
   EXPECT_TRUE(contains(run.out, "command: q\nnot a known command\n"));  // 'q' did not quit

@@ -9,17 +9,14 @@
 namespace stemscan {
 namespace {
 
+using testing::at;
 using testing::contains;
 using testing::HeadlessRun;
+using testing::mouseLine;
 using testing::PlateSpec;
 using testing::selectAllAndCalibrate;
+using testing::spaceKeys;
 using testing::topOf;
-
-std::string at(const cv::Point& p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
-
-std::string mouse(const char* event, const cv::Point& p, const char* modifiers = "") {
-  return std::string("mouse StemScan ") + event + " " + at(p) + modifiers + "\n";
-}
 
 TEST(MouseSession, CreatesInTheCellClickedUntilNoEntryIsFree) {
   PlateSpec plate;
@@ -27,8 +24,8 @@ TEST(MouseSession, CreatesInTheCellClickedUntilNoEntryIsFree) {
   plate.width = 600;
   HeadlessRun run(plate, 1);
   // The centre of the cell of column 2 of the 1 x 6 grid.
-  const std::string script =
-      mouse("rup", cv::Point(250, 120), " alt") + mouse("rup", cv::Point(50, 120), " ctrl alt");
+  const std::string script = mouseLine("rup", cv::Point(250, 120), " alt") +
+                             mouseLine("rup", cv::Point(50, 120), " ctrl alt");
   ASSERT_EQ(run.run(script), 0);
   EXPECT_TRUE(contains(run.out, "new hypocotyl: 2\nnew hypocotyl: 0\n"));
   EXPECT_TRUE(run.analyzer().snakes[2].isInUse());
@@ -37,7 +34,7 @@ TEST(MouseSession, CreatesInTheCellClickedUntilNoEntryIsFree) {
 
   HeadlessRun full(plate, 1);
   std::string all;
-  for (int c = 0; c < 7; ++c) all += mouse("rup", topOf(plate, 0, c % 6, 0), " alt");
+  for (int c = 0; c < 7; ++c) all += mouseLine("rup", topOf(plate, 0, c % 6, 0), " alt");
   ASSERT_EQ(full.run(all), 0);
   EXPECT_TRUE(contains(full.out, "new hypocotyl: -1\nno more snakes available\n"));
 }
@@ -54,9 +51,9 @@ TEST(MouseSession, DeleteAndSelectAgainBringsTheOldPointsBack) {
   };
   const cv::Point top = topOf(plate, 0, 1, 0);
   const std::string script = selectAllAndCalibrate(plate) + "timeout\n" +
-                             mouse("rup", top, " ctrl") + "timeout\n" + mouse("ldown", top) +
-                             "timeout\n" + mouse("ldown", top) + "timeout\n" + mouse("ldown", top) +
-                             "timeout\n";
+                             mouseLine("rup", top, " ctrl") + "timeout\n" +
+                             mouseLine("ldown", top) + "timeout\n" + mouseLine("ldown", top) +
+                             "timeout\n" + mouseLine("ldown", top) + "timeout\n";
   ASSERT_EQ(run.run(script), 0);
   const std::size_t n = states.size();
   ASSERT_GE(n, 5u);
@@ -82,7 +79,7 @@ TEST(MouseSession, DragsMoveExactlyWhatTheyShould) {
   };
   const cv::Point top = topOf(plate, 0, 0, 0);
   // Select first: selecting moves the smoothness slider, which refits the contour once.
-  std::string script = selectAllAndCalibrate(plate) + mouse("ldown", top) + "timeout\n";
+  std::string script = selectAllAndCalibrate(plate) + mouseLine("ldown", top) + "timeout\n";
   ASSERT_EQ(run.run(script + "timeout\n"), 0);
   ASSERT_GE(after.size(), 2u);
   const Snake settled = after[1];
@@ -90,14 +87,15 @@ TEST(MouseSession, DragsMoveExactlyWhatTheyShould) {
   const cv::Point grab(static_cast<int>(p3.x), static_cast<int>(p3.y));
   const cv::Point to(grab.x + 9, grab.y);
   // A point drag: Ctrl press on point 3, move with Ctrl, release.
-  script += mouse("ldown", grab, " ctrl") + mouse("move", to, " ctrl") + mouse("lup", to) +
-            "timeout\n" +
+  script += mouseLine("ldown", grab, " ctrl") + mouseLine("move", to, " ctrl") +
+            mouseLine("lup", to) + "timeout\n" +
             // Moves without a drag change nothing and draw nothing.
-            mouse("move", cv::Point(5, 5), " ctrl") + mouse("move", cv::Point(6, 6)) + "timeout\n" +
+            mouseLine("move", cv::Point(5, 5), " ctrl") + mouseLine("move", cv::Point(6, 6)) +
+            "timeout\n" +
             // A whole-contour drag by (4, -3).
-            mouse("ldown", top, " shift ctrl") +
-            mouse("move", cv::Point(top.x + 4, top.y - 3), " shift") +
-            mouse("lup", cv::Point(top.x + 4, top.y - 3)) + "timeout\n";
+            mouseLine("ldown", top, " shift ctrl") +
+            mouseLine("move", cv::Point(top.x + 4, top.y - 3), " shift") +
+            mouseLine("lup", cv::Point(top.x + 4, top.y - 3)) + "timeout\n";
 
   HeadlessRun drags(plate, 1);
   after.clear();
@@ -132,10 +130,10 @@ TEST(MouseSession, RowBottomPinsTheNearestRow) {
   HeadlessRun run(plate, 1);
   std::string script;
   for (int r = 0; r < 2; ++r) {
-    for (int c = 0; c < 2; ++c) script += mouse("rup", topOf(plate, r, c, 0), " alt");
+    for (int c = 0; c < 2; ++c) script += mouseLine("rup", topOf(plate, r, c, 0), " alt");
   }
-  script += "key space\nkey space\n" + mouse("move", cv::Point(10, 300)) +
-            mouse("lup", cv::Point(10, 400)) + "key space\n";
+  script += "key space\nkey space\n" + mouseLine("move", cv::Point(10, 300)) +
+            mouseLine("lup", cv::Point(10, 400)) + "key space\n";
   ASSERT_EQ(run.run(script), 0);
   const PlateAnalyzer& a = run.analyzer();
   EXPECT_EQ(a.row_bottom, (std::vector<int>{0, 400}));
@@ -148,7 +146,8 @@ TEST(MouseSession, RowBottomPinsTheNearestRow) {
 TEST(MouseSession, SmoothnessSliderSetsTheSelectedContoursWeight) {
   PlateSpec plate;
   HeadlessRun run(plate, 1);
-  const std::string script = selectAllAndCalibrate(plate) + mouse("ldown", topOf(plate, 0, 1, 0)) +
+  const std::string script = selectAllAndCalibrate(plate) +
+                             mouseLine("ldown", topOf(plate, 0, 1, 0)) +
                              "slider StemScan smoothness 10\n";
   ASSERT_EQ(run.run(script), 0);
   EXPECT_FLOAT_EQ(run.analyzer().snakes[1].internalWeight, 0.2f);
@@ -160,7 +159,7 @@ TEST(MouseSession, RecalibrationWaitsForG) {
   PlateSpec plate;
   HeadlessRun run(plate, 2);
   const cv::Point top = topOf(plate, 0, 2, 0);
-  const std::string script = selectAllAndCalibrate(plate) + mouse("rup", top, " shift") +
+  const std::string script = selectAllAndCalibrate(plate) + mouseLine("rup", top, " shift") +
                              "slider thresholding threshold 80\nkey space\nkey g\n";
   ASSERT_EQ(run.run(script), 0);
   EXPECT_TRUE(contains(run.out,
@@ -173,8 +172,8 @@ TEST(MouseSession, RecalibrationWaitsForG) {
 TEST(MouseSession, ScriptEndingInTheRecalibrationEndsTheRunInOrder) {
   PlateSpec plate;
   HeadlessRun run(plate, 3);
-  const std::string script =
-      selectAllAndCalibrate(plate) + "key space\n" + mouse("rup", topOf(plate, 0, 0, 1), " shift");
+  const std::string script = selectAllAndCalibrate(plate) + "key space\n" +
+                             mouseLine("rup", topOf(plate, 0, 0, 1), " shift");
   EXPECT_EQ(run.run(script), 1);
   EXPECT_TRUE(contains(run.err, "the session script ended while waiting for 'g'"));
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 1u);  // image 0 was stored

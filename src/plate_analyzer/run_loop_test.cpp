@@ -11,21 +11,18 @@
 namespace stemscan {
 namespace {
 
+using testing::at;
 using testing::contains;
 using testing::HeadlessRun;
+using testing::mouseLine;
 using testing::PlateSpec;
 using testing::selectAllAndCalibrate;
-
-std::string spaces(int n) {
-  std::string keys;
-  for (int i = 0; i < n; ++i) keys += "key space\n";
-  return keys;
-}
+using testing::spaceKeys;
 
 TEST(RunLoopSession, MeasuresEveryImageOfAWholeSequence) {
   PlateSpec plate;
   HeadlessRun run(plate, 12);
-  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(12)), 0) << run.err;
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(12)), 0) << run.err;
   const auto lengths = run.values("_len.txt");
   ASSERT_EQ(lengths.size(), 12u);
   for (std::size_t t = 0; t < lengths.size(); ++t) {
@@ -53,7 +50,7 @@ TEST(RunLoopSession, RewritesTheTablesAfterEveryTenthImage) {
   run.onWait = [&](int delayMs) {
     if (delayMs == 10) seen.push_back(testing::lines(run.table("_len.txt")).size());
   };
-  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(25)), 0);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(25)), 0);
   ASSERT_EQ(seen.size(), 25u);
   EXPECT_EQ(seen[9], 0u);
   EXPECT_EQ(seen[10], 10u);
@@ -68,7 +65,7 @@ TEST(RunLoopSession, QuitKeepsWhatWasStoredBeforeTheImageOnScreen) {
   PlateSpec plate;
   plate.cols = 1;
   HeadlessRun run(plate, 20);
-  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(12) + "key q\n"), 0);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(12) + "key q\n"), 0);
   EXPECT_EQ(run.analyzer().store.getLastTime(), 11u);
   EXPECT_EQ(testing::lines(run.table("_tip.txt")).size(), 12u);
 }
@@ -91,7 +88,7 @@ TEST(RunLoopSession, TraceWritesNoTableButStillSavesOverlays) {
 TEST(RunLoopSession, NoHypocotylSelectedStillStepsThroughEveryImage) {
   PlateSpec plate;
   HeadlessRun run(plate, 4);
-  ASSERT_EQ(run.run("key space\nkey space\nkey space\n" + spaces(4)), 0);
+  ASSERT_EQ(run.run("key space\nkey space\nkey space\n" + spaceKeys(4)), 0);
   EXPECT_EQ(run.analyzer().store.series.size(), 0u);
   EXPECT_EQ(run.table("_len.txt"), "\n");
   EXPECT_TRUE(contains(run.out, "plate03.png"));
@@ -123,7 +120,7 @@ TEST(RunLoopSession, UnreadableAndMisfitFramesAreSkippedWithAMessage) {
   HeadlessRun run(plate, 6);
   testing::writeFile(run.dir().file("plate02.png"), "this is not a png");
   cv::imwrite(run.dir().file("plate04.png"), testing::lightPlate(100, 80));
-  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaces(6)), 0);
+  ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(6)), 0);
   EXPECT_TRUE(contains(run.err, "cannot read image " + run.dir().file("plate02.png")));
   EXPECT_TRUE(contains(run.err, "image " + run.dir().file("plate04.png") + " is 100 x 80"));
   const auto lengths = run.values("_len.txt");

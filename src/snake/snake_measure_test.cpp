@@ -3,15 +3,12 @@
 #include <opencv2/core.hpp>
 
 #include "snake/snake.h"
+#include "support/synthetic.h"
 
 namespace stemscan {
 namespace {
 
-Snake snakeOf(std::initializer_list<Vec2> points) {
-  Snake s;
-  for (const Vec2& p : points) s.append(p);
-  return s;
-}
+using testing::snakeOf;
 
 TEST(SnakeMeasurements, LengthAndOrientation) {
   EXPECT_EQ(snakeOf({Vec2(0, 0), Vec2(3, 4), Vec2(3, 10)}).length(), 11.0f);

@@ -11,11 +11,7 @@ namespace {
 
 using testing::CapturedOutput;
 
-Snake snakeOf(std::initializer_list<Vec2> points) {
-  Snake s;
-  for (const Vec2& p : points) s.append(p);
-  return s;
-}
+using testing::snakeOf;
 
 TEST(SnakeModel, FreshSnakeIsEmptyAndOn) {
   const Snake s;

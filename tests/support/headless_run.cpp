@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "main/command_line.h"
+#include "tools/sample/evaluation.h"
 
 namespace stemscan::testing {
 
@@ -42,17 +43,20 @@ int HeadlessRun::run(const std::string& script, const std::vector<std::string>& 
   return status;
 }
 
-std::vector<std::vector<float>> HeadlessRun::values(const std::string& suffix) const {
-  std::vector<std::vector<float>> rows;
-  for (const std::string& line : lines(table(suffix))) {
-    std::istringstream words(line);
-    std::vector<float> row;
-    for (std::string word; words >> word;) {
-      row.push_back(word == "nan" ? std::numeric_limits<float>::quiet_NaN() : std::stof(word));
-    }
-    rows.push_back(row);
-  }
-  return rows;
+std::vector<std::vector<double>> HeadlessRun::values(const std::string& suffix) const {
+  return sample::parseTable(table(suffix));
+}
+
+std::string at(const cv::Point& p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+std::string spaceKeys(int n) {
+  std::string keys;
+  for (int i = 0; i < n; ++i) keys += "key space\n";
+  return keys;
+}
+
+std::string mouseLine(const std::string& event, const cv::Point& p, const std::string& modifiers) {
+  return "mouse StemScan " + event + " " + at(p) + modifiers + "\n";
 }
 
 std::string selectAllAndCalibrate(const PlateSpec& plate, int threshold) {

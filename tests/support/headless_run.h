@@ -42,7 +42,7 @@ class HeadlessRun {
   std::string firstImage() const { return first_; }
   std::string table(const std::string& suffix) const { return readFile(dir_.file("out" + suffix)); }
   // Lines of a table, each split into its numbers (nan as NaN).
-  std::vector<std::vector<float>> values(const std::string& suffix) const;
+  std::vector<std::vector<double>> values(const std::string& suffix) const;
   // Set before run() to watch every wait.
   std::function<void(int delayMs)> onWait;
 
@@ -59,6 +59,13 @@ class HeadlessRun {
   std::unique_ptr<RandomSource> random_;
   std::unique_ptr<PlateAnalyzer> analyzer_;
 };
+
+// Script words and lines: "x y", n presses of <space>, a mouse event on the main window
+// (`modifiers` as in a script line, each with a leading blank: " ctrl alt").
+std::string at(const cv::Point& p);
+std::string spaceKeys(int n);
+std::string mouseLine(const std::string& event, const cv::Point& p,
+                      const std::string& modifiers = "");
 
 // Script lines that select every seedling of the plate at its top at image 0, calibrate one
 // threshold with the slider and skip the row bottoms.

@@ -12,6 +12,12 @@
 
 namespace stemscan::testing {
 
+Snake snakeOf(std::initializer_list<Vec2> points) {
+  Snake s;
+  for (const Vec2& p : points) s.append(p);
+  return s;
+}
+
 cv::Mat lightPlate(int width, int height, int level) {
   return cv::Mat(height, width, CV_8UC3, cv::Scalar(level, level, level));
 }

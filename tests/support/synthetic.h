@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "snake/snake.h"
+
 namespace stemscan::testing {
+
+// A Snake through the given points.
+Snake snakeOf(std::initializer_list<Vec2> points);
 
 // A light, uniform plate (8-bit BGR).
 cv::Mat lightPlate(int width, int height, int level = 200);

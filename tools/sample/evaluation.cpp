@@ -8,6 +8,15 @@
 namespace stemscan::sample {
 namespace {
 
+double at(const std::vector<std::vector<double>>& table, int row, int column) {
+  if (row >= static_cast<int>(table.size()) || column >= static_cast<int>(table[row].size())) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return table[row][column];
+}
+
+}  // namespace
+
 std::vector<std::vector<double>> parseTable(const std::string& text) {
   std::vector<std::vector<double>> rows;
   std::istringstream lines(text);
@@ -21,15 +30,6 @@ std::vector<std::vector<double>> parseTable(const std::string& text) {
   }
   return rows;
 }
-
-double at(const std::vector<std::vector<double>>& table, int row, int column) {
-  if (row >= static_cast<int>(table.size()) || column >= static_cast<int>(table[row].size())) {
-    return std::numeric_limits<double>::quiet_NaN();
-  }
-  return table[row][column];
-}
-
-}  // namespace
 
 std::string selectionSession(const PlateSettings& plate, int threshold, bool rowBottoms) {
   const PlateRenderer renderer(plate);

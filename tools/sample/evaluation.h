@@ -24,6 +24,9 @@ struct Accuracy {
   double lostShare = 0;     // share of measurements whose top is more than `lostPixels` off
 };
 
+// A table's text as rows of numbers; "nan" reads as NaN.
+std::vector<std::vector<double>> parseTable(const std::string& text);
+
 // Compares the "_len.txt" and "_tip.txt" tables (their text) with the truth of images
 // 0 ... images - 1.
 Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
