@@ -41,18 +41,25 @@ void HighguiWindowSystem::showImage(const std::string& window, const cv::Mat& im
 
 void HighguiWindowSystem::createSlider(const std::string& slider, const std::string& window,
                                        int position, int maximum, SliderHandler handler) {
-  auto context = std::make_unique<SliderContext>();
-  context->handler = std::move(handler);
-  context->silent = true;
-  SliderContext* raw = context.get();
   auto key = std::make_pair(window, slider);
-  auto old = sliders_.find(key);
-  if (old != sliders_.end()) retired_sliders_.push_back(std::move(old->second));
-  sliders_[key] = std::move(context);
-  cv::createTrackbar(slider, window, nullptr, maximum, &HighguiWindowSystem::onSlider, raw);
+  auto existing = sliders_.find(key);
+  SliderContext* context = nullptr;
+  if (existing != sliders_.end()) {
+    // The window library keeps a slider it already has (and its callback data): reuse it.
+    context = existing->second.get();
+    context->handler = std::move(handler);
+  } else {
+    auto fresh = std::make_unique<SliderContext>();
+    fresh->handler = std::move(handler);
+    context = fresh.get();
+    sliders_[key] = std::move(fresh);
+    context->silent = true;
+    cv::createTrackbar(slider, window, nullptr, maximum, &HighguiWindowSystem::onSlider, context);
+  }
+  context->silent = true;
   cv::setTrackbarPos(slider, window, position);
-  raw->position = position;
-  raw->silent = false;
+  context->position = position;
+  context->silent = false;
 }
 
 void HighguiWindowSystem::setSliderPosition(const std::string& slider, const std::string& window,

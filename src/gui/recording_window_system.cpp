@@ -17,6 +17,8 @@ void RecordingWindowSystem::record(const SessionEvent& event) {
 
 void RecordingWindowSystem::createSlider(const std::string& slider, const std::string& window,
                                          int position, int maximum, SliderHandler handler) {
+  const bool outer = programMoving_;
+  programMoving_ = true;  // placing a new slider is the program's move
   inner_.createSlider(slider, window, position, maximum,
                       [this, slider, window, handler = std::move(handler)](int value) {
                         if (!programMoving_) {
@@ -29,6 +31,7 @@ void RecordingWindowSystem::createSlider(const std::string& slider, const std::s
                         }
                         if (handler) handler(value);
                       });
+  programMoving_ = outer;
 }
 
 void RecordingWindowSystem::setSliderPosition(const std::string& slider, const std::string& window,

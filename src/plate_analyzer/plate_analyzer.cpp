@@ -17,7 +17,7 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       thresholds(static_cast<std::size_t>(rows) * cols, -1),
       windows_(windows),
       random_(random) {
-  // Copies of one Snake would share its scratch matrices: give each its own.
+  // Copies of one Snake share its scratch matrices until each gets its own.
   for (Snake& s : snakes) s.setHalfWindow(5);
 }
 

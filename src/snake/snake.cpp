@@ -10,9 +10,10 @@ Snake::Snake(int halfWindow) { setHalfWindow(halfWindow); }
 void Snake::setHalfWindow(int w) {
   halfWindow = w;
   windowSize = 2 * w + 1;
-  Eint.create(windowSize, windowSize, CV_32FC1);
-  Eext.create(windowSize, windowSize, CV_32FC1);
-  Etot.create(windowSize, windowSize, CV_32FC1);
+  // Fresh matrices: a copied Snake must not share its scratch space with the original.
+  Eint = cv::Mat(windowSize, windowSize, CV_32FC1);
+  Eext = cv::Mat(windowSize, windowSize, CV_32FC1);
+  Etot = cv::Mat(windowSize, windowSize, CV_32FC1);
 }
 
 void Snake::activateWithCount(int n) {

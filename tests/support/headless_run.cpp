@@ -10,10 +10,10 @@
 
 namespace stemscan::testing {
 
-HeadlessRun::HeadlessRun(const PlateSpec& spec, int images)
-    : plate(spec), rows_(spec.rows), cols_(spec.cols) {
+HeadlessRun::HeadlessRun(const PlateSpec& layout, int images)
+    : plate(layout), rows_(layout.rows), cols_(layout.cols) {
   first_ = writeSequence(dir_.path(), "plate", images,
-                         [&spec](int t) { return seedlingPlate(spec, t); });
+                         [&layout](int t) { return seedlingPlate(layout, t); });
 }
 
 HeadlessRun::HeadlessRun(int rows, int cols, int images, const std::function<cv::Mat(int)>& frame)
