@@ -20,7 +20,7 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
     case '-':
       if (chosen != nullptr) {
         const int left = key == '+' ? chosen->grow(2) : chosen->shrink(2);
-        trackHypocotyl(selected, -1);
+        refitHypocotyl(selected);
         std::cout << (key == '+' ? "adding points: " : "removing points: ") << left
                   << " points left" << std::endl;
         refreshDisplay(kRed);

@@ -65,6 +65,22 @@ TEST(KeySession, PlusAddsTwoPointsToTheSelectedContour) {
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);  // 'Q' did not quit
 }
 
+TEST(KeySession, PlusAndMinusLeaveTheTrackedEndsAlone) {
+  PlateSpec plate;
+  plate.growth = 3.0f;  // the tops move 3 px an image
+  const std::string select = mouseLine("ldown", testing::topOf(plate, 0, 0, 0));
+  const std::string start = selectAllAndCalibrate(plate) + select + spaceKeys(3);
+  HeadlessRun plain(plate, 5);
+  HeadlessRun edited(plate, 5);
+  ASSERT_EQ(plain.run(start + spaceKeys(2)), 0);
+  ASSERT_EQ(edited.run(start + "key +\nkey +\nkey -\n" + spaceKeys(2)), 0);
+  const auto before = plain.values("_tip.txt");
+  const auto after = edited.values("_tip.txt");
+  ASSERT_EQ(after.size(), 5u);
+  EXPECT_EQ(after[3], before[3]);
+  EXPECT_EQ(after[4], before[4]);
+}
+
 TEST(KeySession, OrientationSliderComesAndGoesWithTheWindowSize) {
   PlateSpec plate;
   plate.cols = 1;

@@ -124,6 +124,10 @@ class PlateAnalyzer {
   void scaleThresholdWindow(float step);
   void calibrateThresholds(int which);
   void trackHypocotyl(int index, int endMode);
+  // Fits the contour again on this image with its ends where their trackers are, without
+  // tracking them again (after '+' and '-': the ends were already tracked into this image, a
+  // second tracking would move them twice).
+  void refitHypocotyl(int index);
   void onThresholdSlider(int value);
   void onThresholdMouse(int event);
 
