@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -134,6 +135,23 @@ TEST(CommandLine, RefusedInputsSayWhyAndExitWithStatus) {
     EXPECT_TRUE(contains(output.out() + output.err(), refusal.message))
         << output.out() << output.err();
   }
+}
+
+TEST(CommandLine, NoDisplayWithoutAScriptEndsBeforeAnyWindow) {
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : names) {
+    if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
+    unsetenv(name);
+  }
+  testing::TempDir dir;
+  CapturedOutput output;
+  const int status = stemScanMain({dir.file("img00.png"), "1", "6", dir.file("out")}, "/p");
+  for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(contains(output.err(), "no display available: "));
+  EXPECT_TRUE(contains(output.err(), "--script"));
+  EXPECT_FALSE(testing::fileExists(dir.file("out_len.txt")));
 }
 
 TEST(CommandLine, MalformedScriptStopsBeforeAnythingRuns) {
