@@ -117,10 +117,14 @@ void PlateAnalyzer::showOrientationPreview() {
 
 void PlateAnalyzer::scaleMainWindow(float factor) {
   display_scale *= factor;
+  resizeMainWindow();
+  refreshDisplay(kRed);
+}
+
+void PlateAnalyzer::resizeMainWindow() {
   const int width = std::max(1, static_cast<int>(display.cols * display_scale));
   const int height = std::max(1, static_cast<int>(display.rows * display_scale));
   windows_.resizeWindow(window_name, width, height);
-  refreshDisplay(kRed);
 }
 
 void PlateAnalyzer::zoomAt(const Vec2& point, float factor) {

@@ -1,6 +1,5 @@
 // Monitoring keys, the walk back and forth through the images already analysed, and the
 // one-key command console.
-#include <algorithm>
 #include <iostream>
 
 #include "plate_analyzer/plate_analyzer.h"
@@ -139,8 +138,7 @@ void PlateAnalyzer::commandConsole() {
   } else if (key == 'i' || key == 'o') {
     if (key == 'o') std::cout << window_name << std::endl;
     display_scale = static_cast<float>(key == 'i' ? display_scale / 0.8 : display_scale * 0.8);
-    windows_.resizeWindow(window_name, std::max(1, static_cast<int>(display.cols * display_scale)),
-                          std::max(1, static_cast<int>(display.rows * display_scale)));
+    resizeMainWindow();
     showDisplay();
   } else {
     std::cout << "not a known command" << std::endl;

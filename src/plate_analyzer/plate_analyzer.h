@@ -219,6 +219,8 @@ class PlateAnalyzer {
   cv::Mat workView(cv::Mat& image);
   cv::Rect clippedRegion() const;
   void showDisplay();
+  // Sizes the main window to the whole frame times display_scale (1 px at the least).
+  void resizeMainWindow();
 
   // Stops the run in order (tables written) with a message; used when a scripted session ends
   // in a wait that only a key it lacks can end.

@@ -127,24 +127,7 @@ void PlateAnalyzer::printSummary() const {
   if (trace || !files_open_) return;
   std::cout << "tables written: " << result_names_[0] << ", " << result_names_[1] << ", "
             << result_names_[2] << ", " << result_names_[3] << std::endl;
-  Snake scratch;
-  const auto lengthAt = [&scratch](const std::vector<Vec2>& points) {
-    scratch.clear();
-    for (const Vec2& p : points) scratch.append(p);
-    return scratch.length();
-  };
-  for (std::size_t s = 0; s < store.series.size(); ++s) {
-    const auto& times = store.series[s];
-    std::size_t first = 0;
-    while (first < times.size() && times[first].empty()) ++first;
-    if (first == times.size()) continue;
-    std::size_t last = times.size() - 1;
-    while (times[last].empty()) --last;
-    const float from = lengthAt(times[first]);
-    const float to = lengthAt(times[last]);
-    std::cout << "hypocotyl " << s << ": " << from << " px at image " << first << ", " << to
-              << " px at image " << last << ", growth " << to - from << " px" << std::endl;
-  }
+  store.writeSummary(std::cout);
 }
 
 }  // namespace stemscan

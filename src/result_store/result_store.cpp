@@ -87,4 +87,20 @@ void ResultStore::writeTips(std::ostream& out) const {
   });
 }
 
+void ResultStore::writeSummary(std::ostream& out) const {
+  Snake scratch(5);
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    const auto& times = series[s];
+    std::size_t first = 0;
+    while (first < times.size() && times[first].empty()) ++first;
+    if (first == times.size()) continue;
+    std::size_t last = times.size() - 1;
+    while (times[last].empty()) --last;
+    const float from = load(scratch, times[first]).length();
+    const float to = load(scratch, times[last]).length();
+    out << "hypocotyl " << s << ": " << from << " px at image " << first << ", " << to
+        << " px at image " << last << ", growth " << to - from << " px" << std::endl;
+  }
+}
+
 }  // namespace stemscan

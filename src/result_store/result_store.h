@@ -28,6 +28,9 @@ class ResultStore {
   void writeSegments(std::ostream& out) const;
   void writeTips(std::ostream& out) const;
 
+  // One line per hypocotyl with records: its first and last length and their difference.
+  void writeSummary(std::ostream& out) const;
+
   std::vector<std::vector<std::vector<Vec2>>> series;
   unsigned lastTime = 0;
 
