@@ -1,6 +1,9 @@
 #include "grabber/img_grabber.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
 
@@ -14,17 +17,49 @@ bool canOpen(const std::string& path) {
   return true;
 }
 
-// Loads an image in colour; an unreadable or undecodable file gives an empty image.
+// Loads an image in colour; an unreadable, undecodable or truncated file gives an empty
+// image.
 cv::Mat loadColour(const std::string& path) {
-  if (!canOpen(path)) return cv::Mat();
+  std::vector<uchar> bytes;
+  if (!readBytes(path, &bytes) || isTruncated(bytes)) return cv::Mat();
   try {
-    return cv::imread(path, cv::IMREAD_COLOR);
+    return cv::imdecode(bytes, cv::IMREAD_COLOR);
   } catch (const cv::Exception&) {
     return cv::Mat();
   }
 }
 
 }  // namespace
+
+bool readBytes(const std::string& path, std::vector<uchar>* bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size <= 0) return false;
+  bytes->resize(static_cast<std::size_t>(size));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes->data()), size);
+  return static_cast<bool>(in);
+}
+
+bool isTruncated(const std::vector<uchar>& bytes) {
+  // The end marker must stand in the file's last bytes (some writers pad after it).
+  constexpr std::size_t kTail = 1024;
+  const std::size_t from = bytes.size() > kTail ? bytes.size() - kTail : 0;
+  auto tailHas = [&](std::initializer_list<uchar> marker) {
+    return std::search(bytes.begin() + from, bytes.end(), marker.begin(), marker.end()) !=
+           bytes.end();
+  };
+  const bool jpeg = bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+  if (jpeg) return !tailHas({0xFF, 0xD9});
+  const bool png = bytes.size() >= 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' &&
+                   bytes[3] == 'G';
+  if (png) return !tailHas({'I', 'E', 'N', 'D'});
+  return false;
+}
 
 ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(frameRate) {
   const std::string& P = examplePath;
@@ -49,7 +84,7 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
   prefix = P.substr(0, numberStart);
   first = current = number;
 
-  if (!canOpen(P)) std::cout << "cannot find file " << P << std::endl;
+  if (!canOpen(P)) std::cerr << "cannot find file " << P << std::endl;
 
   // Count the files that follow the example, probing the names that grab will read.
   unsigned k = number;

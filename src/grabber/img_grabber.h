@@ -4,10 +4,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "grabber/frame_grabber.h"
 
 namespace stemscan {
+
+// Reads a whole regular file; false for a folder, an empty or an unreadable file.
+bool readBytes(const std::string& path, std::vector<uchar>* bytes);
+// True for a JPEG without its end-of-image marker or a PNG without its IEND chunk: a file cut
+// short, which a decoder would fill up with grey.
+bool isTruncated(const std::vector<uchar>& bytes);
 
 class ImgGrabber : public FrameGrabber {
  public:

@@ -129,8 +129,9 @@ TEST(ImgGrabberSequence, MissingExampleIsReportedTwice) {
   EXPECT_EQ(grabber.getCount(), 0u);
   EXPECT_TRUE(grabber.atEnd());
   EXPECT_EQ(grabber.getSize(), cv::Size(0, 0));
-  EXPECT_EQ(output.out(), "cannot find file " + dir.file("none00.png") + "\n");
-  EXPECT_EQ(output.err(), "cannot open file " + dir.file("none00.png") + "\n");
+  EXPECT_EQ(output.out(), "");
+  EXPECT_EQ(output.err(), "cannot find file " + dir.file("none00.png") + "\ncannot open file " +
+                              dir.file("none00.png") + "\n");
   grabber.skip(-1);  // an empty source has nowhere to go
   EXPECT_TRUE(grabber.atEnd());
 }

@@ -1,5 +1,6 @@
 #include "gui/highgui_window_system.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <opencv2/highgui.hpp>
@@ -18,12 +19,24 @@ bool HighguiWindowSystem::displayAvailable() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || offscreen;
 }
 
+namespace {
+
+// The codes the window library gives for Shift, Ctrl, Caps Lock, Alt, Meta and Super pressed
+// alone: the low byte of their X key symbols 0xffe1 ... 0xffee.
+bool isModifierKey(int key) { return key >= 0xe1 && key <= 0xee; }
+
+}  // namespace
+
 void HighguiWindowSystem::createWindow(const std::string& window) {
   cv::namedWindow(window, cv::WINDOW_NORMAL | cv::WINDOW_GUI_NORMAL);
+  open_.insert(window);
+  closed_.erase(window);
 }
 
 void HighguiWindowSystem::destroyWindow(const std::string& window) {
   cv::destroyWindow(window);
+  open_.erase(window);
+  closed_.erase(window);
   retireContextsOf(window);
 }
 
@@ -83,12 +96,37 @@ int HighguiWindowSystem::waitKey(int delayMs) {
     pending_key_ = kNoKey;
     return key;
   }
-  return cv::waitKey(delayMs);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(delayMs);
+  while (true) {
+    const int key = cv::waitKey(delayMs);
+    if (!isModifierKey(key)) return key;
+    if (delayMs > 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+      if (left <= 0) return kNoKey;
+      delayMs = static_cast<int>(left);
+    }
+  }
+}
+
+bool HighguiWindowSystem::windowClosed(const std::string& window) {
+  if (closed_.count(window) != 0) return true;
+  if (open_.count(window) == 0) return false;
+  double visible = 0.0;
+  try {
+    visible = cv::getWindowProperty(window, cv::WND_PROP_VISIBLE);
+  } catch (const cv::Exception&) {
+    visible = 0.0;
+  }
+  if (visible >= 1.0) return false;
+  closed_.insert(window);
+  return true;
 }
 
 void HighguiWindowSystem::repaint(int delayMs) {
   const int key = cv::waitKey(delayMs);
-  if (key != kNoKey && pending_key_ == kNoKey) pending_key_ = key;
+  if (key != kNoKey && !isModifierKey(key) && pending_key_ == kNoKey) pending_key_ = key;
 }
 
 void HighguiWindowSystem::onSlider(int position, void* context) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,8 +30,11 @@ class HighguiWindowSystem : public WindowSystem {
   void setSliderPosition(const std::string& slider, const std::string& window,
                          int position) override;
   void setMouseHandler(const std::string& window, MouseHandler handler) override;
+  // Modifier keys pressed alone (Shift, Ctrl, Alt, ...) are not keys of the program: the wait
+  // goes on without them.
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override;
+  bool windowClosed(const std::string& window) override;
 
  private:
   struct SliderContext {
@@ -51,6 +55,8 @@ class HighguiWindowSystem : public WindowSystem {
   std::vector<std::unique_ptr<SliderContext>> retired_sliders_;
   std::vector<std::unique_ptr<MouseContext>> retired_mice_;
   int pending_key_ = kNoKey;
+  std::set<std::string> open_;    // windows created and not destroyed
+  std::set<std::string> closed_;  // of those, the ones the user closed
 };
 
 }  // namespace stemscan

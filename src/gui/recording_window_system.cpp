@@ -15,6 +15,30 @@ void RecordingWindowSystem::record(const SessionEvent& event) {
   out_ << formatSessionEvent(event) << std::endl;
 }
 
+void RecordingWindowSystem::createWindow(const std::string& window) {
+  inner_.createWindow(window);
+  open_.insert(window);
+}
+
+void RecordingWindowSystem::destroyWindow(const std::string& window) {
+  inner_.destroyWindow(window);
+  open_.erase(window);
+}
+
+void RecordingWindowSystem::recordClosedWindows() {
+  for (auto it = open_.begin(); it != open_.end();) {
+    if (inner_.windowClosed(*it)) {
+      SessionEvent event;
+      event.kind = SessionEvent::Kind::kClose;
+      event.window = *it;
+      record(event);
+      it = open_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void RecordingWindowSystem::createSlider(const std::string& slider, const std::string& window,
                                          int position, int maximum, SliderHandler handler) {
   const bool outer = programMoving_;
@@ -67,6 +91,11 @@ int RecordingWindowSystem::waitKey(int delayMs) {
   programMoving_ = false;
   const int key = inner_.waitKey(delayMs);
   programMoving_ = outer;
+  // A window closed during the wait ends it before its key counts: replayed, the close comes
+  // first and ends the wait.
+  const std::size_t openBefore = open_.size();
+  recordClosedWindows();
+  if (open_.size() != openBefore) return kNoKey;
   SessionEvent event;
   if (key != kNoKey) {
     event.kind = SessionEvent::Kind::kKey;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "gui/session_script.h"
@@ -24,8 +25,8 @@ class RecordingWindowSystem : public WindowSystem {
 
   bool isOpen() const { return out_.is_open() && out_.good(); }
 
-  void createWindow(const std::string& window) override { inner_.createWindow(window); }
-  void destroyWindow(const std::string& window) override { inner_.destroyWindow(window); }
+  void createWindow(const std::string& window) override;
+  void destroyWindow(const std::string& window) override;
   void moveWindow(const std::string& window, int x, int y) override {
     inner_.moveWindow(window, x, y);
   }
@@ -43,13 +44,17 @@ class RecordingWindowSystem : public WindowSystem {
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override { inner_.repaint(delayMs); }
   bool inputExhausted() const override { return inner_.inputExhausted(); }
+  bool windowClosed(const std::string& window) override { return inner_.windowClosed(window); }
 
  private:
   void record(const SessionEvent& event);
+  // Records the close of every open window that the user closed during the last wait.
+  void recordClosedWindows();
 
   WindowSystem& inner_;
   std::ofstream out_;
   bool programMoving_ = false;  // a slider is being moved by the program, not the user
+  std::set<std::string> open_;  // windows created and neither destroyed nor closed
 };
 
 }  // namespace stemscan

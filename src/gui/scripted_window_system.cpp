@@ -84,6 +84,15 @@ int ScriptedWindowSystem::waitKey(int /*delayMs*/) {
         return event.key;
       case SessionEvent::Kind::kTimeout:
         return kNoKey;
+      case SessionEvent::Kind::kClose:
+        if (windows_[event.window].exists) {
+          windows_[event.window] = Window();
+          windows_[event.window].closedByUser = true;
+          return kNoKey;
+        }
+        messages_ << script_.path << ":" << event.line << ": no window \"" << event.window
+                  << "\"; event skipped" << std::endl;
+        break;
       default:
         deliver(event);  // may wait again and consume the following lines
     }
@@ -111,6 +120,11 @@ void ScriptedWindowSystem::deliver(const SessionEvent& event) {
     return;
   }
   setSliderPosition(event.slider, event.window, event.value);
+}
+
+bool ScriptedWindowSystem::windowClosed(const std::string& window) {
+  auto it = windows_.find(window);
+  return it != windows_.end() && it->second.closedByUser;
 }
 
 const ScriptedWindowSystem::Window& ScriptedWindowSystem::window(const std::string& name) const {

@@ -29,6 +29,7 @@ class ScriptedWindowSystem : public WindowSystem {
     MouseHandler mouse;
     cv::Mat lastImage;  // a copy of the last image shown
     int shows = 0;      // how many times an image was shown
+    bool closedByUser = false;
   };
 
   // Problems with events (a window or slider that does not exist) go to `messages`.
@@ -46,11 +47,12 @@ class ScriptedWindowSystem : public WindowSystem {
   void setMouseHandler(const std::string& window, MouseHandler handler) override;
 
   // Delivers the script's mouse and slider events in order and returns at the next key
-  // (its code) or timeout (kNoKey). Once the script has run out, every wait answers as
-  // <space> would.
+  // (its code), timeout or window closed (kNoKey). Once the script has run out, every wait
+  // answers as <space> would.
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override;
   bool inputExhausted() const override { return next_ >= script_.events.size(); }
+  bool windowClosed(const std::string& window) override;
 
   // What a test inspects. A window never created reads as not existing.
   const Window& window(const std::string& name) const;

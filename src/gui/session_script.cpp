@@ -93,6 +93,12 @@ bool parseLine(const std::vector<std::string>& words, SessionEvent* event) {
     event->kind = SessionEvent::Kind::kMouse;
     return parseMouse(words, event);
   }
+  if (verb == "close") {
+    event->kind = SessionEvent::Kind::kClose;
+    if (words.size() != 2) return false;
+    event->window = windowName(words[1]);
+    return true;
+  }
   if (verb == "slider") {
     event->kind = SessionEvent::Kind::kSlider;
     long value = 0;
@@ -188,6 +194,8 @@ std::string formatSessionEvent(const SessionEvent& event) {
       if (event.flags & 32) line += " alt";
       return line;
     }
+    case SessionEvent::Kind::kClose:
+      return "close " + scriptName(event.window);
     case SessionEvent::Kind::kSlider:
       return "slider " + scriptName(event.window) + " " + scriptName(event.slider) + " " +
              std::to_string(event.value);

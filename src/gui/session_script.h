@@ -8,6 +8,7 @@
 //                                            EVENT: move ldown rdown mdown lup rup mup
 //                                                   ldbl rdbl mdbl
 //   slider WINDOW NAME VALUE                 the user moves a slider
+//   close WINDOW                             the user closes a window (its close button)
 //
 // Blank lines and lines starting with '#' are ignored; words are separated by blanks, so
 // window and slider names are written with '_' in place of a blank ("orientation_parameter").
@@ -21,7 +22,7 @@
 namespace stemscan {
 
 struct SessionEvent {
-  enum class Kind { kKey, kTimeout, kMouse, kSlider };
+  enum class Kind { kKey, kTimeout, kMouse, kSlider, kClose };
   Kind kind = Kind::kTimeout;
   int line = 0;  // line number in the script, for messages
   int key = 0;   // kKey: the key code

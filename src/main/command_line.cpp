@@ -1,5 +1,7 @@
 #include "main/command_line.h"
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <opencv2/core/utils/logger.hpp>
@@ -8,6 +10,7 @@
 #include "gui/recording_window_system.h"
 #include "gui/scripted_window_system.h"
 #include "plate_analyzer/plate_analyzer.h"
+#include "util/stop_signal.h"
 
 namespace stemscan {
 
@@ -40,6 +43,20 @@ ParseResult stop(int status, const std::string& message) {
 bool takesValue(const std::string& name) {
   return name == "cot" || name == "imagefile" || name == "--growth" || name == "--script" ||
          name == "--seed" || name == "--record";
+}
+
+bool isFlag(const std::string& name) { return name == "--trace" || name == "--base"; }
+
+const char* const kValidOptions =
+    "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, cot=<text>, "
+    "--script=<file>, --seed=<n>, --record=<file>";
+
+// A script must be a file that can be read; a folder opens but reads as nothing.
+bool isReadableFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path);
+  return static_cast<bool>(in);
 }
 
 }  // namespace
@@ -82,11 +99,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
                                  next == std::string::npos ? std::string::npos : next - equals - 1);
     }
     const std::string& name = option.name;
-    if (name == "--trace" || name == "--base") {
+    if (isFlag(name)) {
+      if (equals != std::string::npos) {
+        return stop(kExitUsage, "option " + name + " takes no value: write " + name + " alone");
+      }
       settings.options.push_back(option);
       continue;
     }
-    if (!takesValue(name)) continue;  // unknown options are ignored
+    if (!takesValue(name)) {
+      return stop(kExitUsage, "unknown option " + word + "; " + kValidOptions);
+    }
     if (option.value.empty()) {
       return stop(kExitUsage, "option " + name + " needs a value: " + name + "=<value>");
     }
@@ -108,6 +130,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
       settings.seed = static_cast<uint32_t>(seed);
       continue;
     } else if (name == "--script") {
+      if (!isReadableFile(option.value)) {
+        return stop(kExitUsage, "the session script " + option.value + " is not a readable file");
+      }
       settings.script_path = option.value;
       continue;
     } else if (name == "--record") {
@@ -187,6 +212,7 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
     }
   }
   WindowSystem& windows = recorder ? static_cast<WindowSystem&>(*recorder) : *device;
+  installStopSignals();
   PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, windows, random);
   applyOptions(settings, analyzer, std::cout);
   return analyzer.run(kHalfWindow, settings.image_path, settings.out_base);

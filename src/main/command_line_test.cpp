@@ -63,8 +63,8 @@ TEST(CommandLine, PositionalArgumentsAndSampleRun) {
 }
 
 TEST(CommandLine, OptionsAreEchoedAndAppliedInOrder) {
-  const Applied all = apply({"cot=xyz", "--trace=1", "--growth=12", "--base", "--fast", "foo=1",
-                             "imagefile=a/first.tif", "imagefile=./out/track.png"});
+  const Applied all = apply({"cot=xyz", "--trace", "--growth=12", "--base", "imagefile=a/first.tif",
+                             "imagefile=./out/track.png"});
   EXPECT_EQ(all.echo, "xyz\ntracing\nmax growth: 12\nmoving base\na/first.tif\n./out/track.png\n");
   EXPECT_TRUE(all.trace);
   EXPECT_TRUE(all.base);
@@ -73,7 +73,7 @@ TEST(CommandLine, OptionsAreEchoedAndAppliedInOrder) {
   EXPECT_EQ(all.prefix, "./out/track");  // the last imagefile wins; its folder is kept
   EXPECT_EQ(all.extension, "png");
 
-  const Applied none = apply({"--fast", "foo=1"});
+  const Applied none = apply({});
   EXPECT_EQ(none.echo, "");
   EXPECT_FALSE(none.trace || none.base || none.saving);
   EXPECT_EQ(none.maxGrowth, 5);
@@ -89,7 +89,8 @@ TEST(CommandLine, OverlayNamesKeepTheFolder) {
   };
   EXPECT_EQ(name("out/track.png"), "out/track|png");
   EXPECT_EQ(name("./out/track.png"), "./out/track|png");
-  EXPECT_EQ(name("out/track.tif.bak"), "out/track|tif");
+  EXPECT_EQ(name("out/track.tif.bak"), "out/track.tif|bak");
+  EXPECT_EQ(name("ov.v2.png"), "ov.v2|png");
   EXPECT_EQ(name("my.results/run.1/track.jpeg"), "my.results/run.1/track|jpeg");
   EXPECT_EQ(name("track"), "none");
   EXPECT_EQ(name("trackpng"), "none");
@@ -126,7 +127,14 @@ TEST(CommandLine, RefusedInputsSayWhyAndExitWithStatus) {
       {{"img.png", "1", "6", "out", "--seed=x"}, 2, "invalid --seed value x"},
       {{"img.png", "1", "6", "out", "--script=/no/such/script.txt"},
        2,
-       "cannot read session script /no/such/script.txt"},
+       "the session script /no/such/script.txt is not a readable file"},
+      {{"img.png", "1", "6", "out", "--script=/tmp"}, 2, "/tmp is not a readable file"},
+      {{"img.png", "1", "6", "out", "--scirpt=s.txt"},
+       2,
+       "unknown option --scirpt=s.txt; the options are imagefile="},
+      {{"img.png", "1", "6", "out", "-trace"}, 2, "unknown option -trace"},
+      {{"img.png", "1", "6", "out", "--base=no"}, 2, "option --base takes no value"},
+      {{"img.png", "1", "6", "out", "--trace="}, 2, "option --trace takes no value"},
   };
   for (const Refusal& refusal : cases) {
     CapturedOutput output;

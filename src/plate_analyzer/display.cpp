@@ -12,6 +12,7 @@ namespace {
 constexpr int kWindowX = 100;
 constexpr int kWindowY = 100;
 constexpr int kLargestSide = 500;  // a larger frame is first shown at this size
+constexpr int kLargestWindowSide = 16384;
 
 }  // namespace
 
@@ -122,6 +123,9 @@ void PlateAnalyzer::scaleMainWindow(float factor) {
 }
 
 void PlateAnalyzer::resizeMainWindow() {
+  // No screen is wider than this: enlarging stops there.
+  const int side = std::max(1, std::max(display.cols, display.rows));
+  display_scale = std::min(display_scale, static_cast<float>(kLargestWindowSide) / side);
   const int width = std::max(1, static_cast<int>(display.cols * display_scale));
   const int height = std::max(1, static_cast<int>(display.rows * display_scale));
   windows_.resizeWindow(window_name, width, height);

@@ -53,11 +53,15 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
       Snake& s = snakes[nearestSnake(p, 0, -2)];
       s.baseTracker.pos = p;
       s.setLastPoint(s.baseTracker.pos);
-    } else if (event == kRightUp) {
+    } else if (event == kRightUp && beginModalWait()) {
       calibrateThresholds(nearestSnake(p, 0, -2));
+      endModalWait();
     }
   } else if (alt) {
-    if (event == kLeftDown) commandConsole();
+    if (event == kLeftDown && beginModalWait()) {
+      commandConsole();
+      endModalWait();
+    }
     if (event == kRightUp) createHypocotyl(p);
   } else if (ctrl) {
     if (event == kMouseMove) {

@@ -7,13 +7,14 @@
 namespace stemscan {
 
 struct OverlayName {
-  std::string prefix;     // the folder part kept as given, then the file name's first piece
-  std::string extension;  // the file name's second piece, without its dot
+  std::string prefix;     // everything before the file name's last dot
+  std::string extension;  // what follows it
 };
 
-// Splits the file name of `value` at its dots (empty pieces skipped); the folder part is kept
-// as it is. Nothing when the file name has no extension: "out/track" has none,
-// "./out/track.png" gives ./out/track and png, "out/track.tif.bak" out/track and tif.
+// Splits `value` at the last dot of its file name: the extension follows it, the prefix (folder
+// included, as given) precedes it. Nothing when the file name has no extension: "out/track"
+// and "out/.png" have none, "./out/track.png" gives ./out/track and png, "ov.v2.png" ov.v2 and
+// png.
 std::optional<OverlayName> splitOverlayName(const std::string& value);
 
 // The overlay file of time index t: prefix, t with at least three digits, ".", extension.

@@ -18,6 +18,7 @@
 #include "gui/window_system.h"
 #include "plate_analyzer/overlay_name.h"
 #include "result_store/result_store.h"
+#include "result_store/result_tables.h"
 #include "snake/snake.h"
 #include "util/random_source.h"
 #include "util/vec2.h"
@@ -45,9 +46,10 @@ extern const cv::Scalar kRed;
 
 class PlateAnalyzer {
  public:
-  // Exit statuses of a run.
+  // Exit statuses of a run (a signal that stopped it gives 128 + its number).
   static constexpr int kRunOk = 0;
   static constexpr int kRunFailed = 1;
+  static constexpr int kRunRefused = 2;
 
   PlateAnalyzer(int nb_rows, int nb_cols, int nb_seed_points, WindowSystem& windows,
                 RandomSource& random);
@@ -131,13 +133,20 @@ class PlateAnalyzer {
   void onThresholdSlider(int value);
   void onThresholdMouse(int event);
 
-  // Result files and overlay images.
+  // Result files and overlay images. Opening checks that the tables' folder takes files;
+  // tables already there are kept until new ones replace them whole.
   bool openResultFiles(const std::string& outputName);
+  // Rewrites the tables whole (after corrections of an earlier image, and at the end).
   void writeResultFiles();
+  // Appends what was stored since the last writing.
+  void updateResultFiles();
   bool parseOverlayName(const std::string& value);
+  // False, saying why, when an overlay image could replace a frame of the sequence or a table.
+  bool overlaysSpareInputs(const std::string& outputName) const;
   void saveOverlay(unsigned t);
-  // Where the tables are, and each hypocotyl's first and last length.
-  void printSummary() const;
+  // Where the tables are, and each hypocotyl's first and last length; or, when a table could
+  // not be written, which. False in that case.
+  bool printSummary() const;
 
   std::vector<Snake> snakes;
   int nb_snakes = 0;
@@ -222,9 +231,16 @@ class PlateAnalyzer {
   // Sizes the main window to the whole frame times display_scale (1 px at the least).
   void resizeMainWindow();
 
-  // Stops the run in order (tables written) with a message; used when a scripted session ends
-  // in a wait that only a key it lacks can end.
-  void stopRun(const std::string& why);
+  // Stops the run in order (tables written) with a message and the run's exit status: when a
+  // scripted session ends in a wait that only a key it lacks can end, on a signal, or when the
+  // user closes the main window.
+  void stopRun(const std::string& why, int status);
+  // Looks for a signal or a closed main window after a wait; true when the run must stop.
+  bool interrupted();
+  // A mouse action that waits for keys itself (the command console, a recalibration) while
+  // another such wait runs is refused: waits never nest deeper than one.
+  bool beginModalWait();
+  void endModalWait() { modal_wait_ = false; }
 
   WindowSystem& windows_;
   RandomSource& random_;
@@ -233,8 +249,9 @@ class PlateAnalyzer {
   bool display_region_set_ = false;
   bool work_region_set_ = false;
   bool stopped_ = false;
-  bool files_open_ = false;
-  std::vector<std::string> result_names_;  // _len, _or, _seg, _tip
+  int stop_status_ = kRunOk;
+  bool modal_wait_ = false;
+  std::unique_ptr<ResultTables> tables_;
 };
 
 }  // namespace stemscan

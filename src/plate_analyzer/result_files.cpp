@@ -1,52 +1,21 @@
 // The four result tables and the overlay images.
-//
-// A table on disk is always one complete writing: each rewrite goes to a temporary file
-// beside the table, which then replaces it.
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
+#include <set>
 #include <sstream>
 
 #include "plate_analyzer/plate_analyzer.h"
 
 namespace stemscan {
-namespace {
-
-const char* const kSuffixes[] = {"_len.txt", "_or.txt", "_seg.txt", "_tip.txt"};
-
-bool writeWhole(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << text;
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<OverlayName> splitOverlayName(const std::string& value) {
   const std::size_t slash = value.find_last_of('/');
   const std::size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
-  std::vector<std::string> pieces;
-  std::istringstream file(value.substr(fileStart));
-  for (std::string piece; std::getline(file, piece, '.');) {
-    if (!piece.empty()) pieces.push_back(piece);
-  }
-  if (pieces.size() < 2) return std::nullopt;
-  return OverlayName{value.substr(0, fileStart) + pieces[0], pieces[1]};
+  const std::size_t dot = value.find_last_of('.');
+  if (dot == std::string::npos || dot <= fileStart || dot + 1 == value.size()) return std::nullopt;
+  return OverlayName{value.substr(0, dot), value.substr(dot + 1)};
 }
 
 std::string overlayFileName(const std::string& prefix, unsigned t, const std::string& extension) {
@@ -57,43 +26,49 @@ std::string overlayFileName(const std::string& prefix, unsigned t, const std::st
 
 bool PlateAnalyzer::openResultFiles(const std::string& outputName) {
   if (trace) return true;
-  // Created in the order _or, _len, _seg, _tip; kept in the order they are written.
-  const int creationOrder[] = {1, 0, 2, 3};
-  result_names_.assign(4, "");
-  for (int k : creationOrder) {
-    result_names_[k] = outputName + kSuffixes[k];
-    std::ofstream out(result_names_[k], std::ios::trunc);
-    if (!out) {
-      std::cout << "cannot open file " << result_names_[k] << std::endl;
-      result_names_.clear();
-      return false;
-    }
+  auto tables = std::make_unique<ResultTables>(outputName);
+  std::string why;
+  if (!tables->checkWritable(&why)) {
+    std::cerr << "cannot open file " << tables->names()[1] << " (" << why << ")" << std::endl;
+    return false;
   }
-  files_open_ = true;
+  tables_ = std::move(tables);
   return true;
 }
 
 void PlateAnalyzer::writeResultFiles() {
-  if (trace || !files_open_) return;
-  for (int k = 0; k < 4; ++k) {
-    std::ostringstream table;
-    switch (k) {
-      case 0:
-        store.writeLengths(table);
-        break;
-      case 1:
-        store.writeOrientations(table, static_cast<float>(tuning.orientation_length));
-        break;
-      case 2:
-        store.writeSegments(table);
-        break;
-      default:
-        store.writeTips(table);
-    }
-    if (!writeWhole(result_names_[k], table.str())) {
-      std::cerr << "cannot write file " << result_names_[k] << std::endl;
-    }
+  if (trace || !tables_) return;
+  tables_->rewrite(store, static_cast<float>(tuning.orientation_length));
+}
+
+void PlateAnalyzer::updateResultFiles() {
+  if (trace || !tables_) return;
+  tables_->update(store, static_cast<float>(tuning.orientation_length));
+}
+
+bool PlateAnalyzer::overlaysSpareInputs(const std::string& outputName) const {
+  if (!save_images || !grabber) return true;
+  namespace fs = std::filesystem;
+  std::vector<std::string> inputs;
+  for (unsigned n = grabber->getFirst(); n < grabber->getFirst() + grabber->getCount(); ++n) {
+    inputs.push_back(grabber->fileName(n));
   }
+  if (!trace) {
+    for (const std::string& name : ResultTables::tableNames(outputName)) inputs.push_back(name);
+  }
+  std::error_code error;
+  std::set<fs::path> taken;
+  for (const std::string& input : inputs) taken.insert(fs::weakly_canonical(input, error));
+  for (unsigned t = 0; t < grabber->getCount(); ++t) {
+    const std::string overlay = overlayFileName(image_prefix, t, image_ext);
+    if (taken.count(fs::weakly_canonical(overlay, error)) == 0) continue;
+    std::cerr << "imagefile=" << image_prefix << "." << image_ext << " would replace " << overlay
+              << " (an input image or a table) with an overlay image: choose another folder or "
+                 "name for the overlay images"
+              << std::endl;
+    return false;
+  }
+  return true;
 }
 
 bool PlateAnalyzer::parseOverlayName(const std::string& value) {
@@ -119,15 +94,22 @@ void PlateAnalyzer::saveOverlay(unsigned t) {
   if (!written) std::cerr << "cannot write image " << name << std::endl;
 }
 
-}  // namespace stemscan
-
-namespace stemscan {
-
-void PlateAnalyzer::printSummary() const {
-  if (trace || !files_open_) return;
-  std::cout << "tables written: " << result_names_[0] << ", " << result_names_[1] << ", "
-            << result_names_[2] << ", " << result_names_[3] << std::endl;
+bool PlateAnalyzer::printSummary() const {
+  if (trace || !tables_) return true;
+  const std::vector<std::string> failed = tables_->failedNames();
+  if (!failed.empty()) {
+    std::cerr << "tables not written:";
+    for (std::size_t k = 0; k < failed.size(); ++k) {
+      std::cerr << (k == 0 ? " " : ", ") << failed[k];
+    }
+    std::cerr << " (see the messages above)" << std::endl;
+    return false;
+  }
+  const auto& names = tables_->names();
+  std::cout << "tables written: " << names[0] << ", " << names[1] << ", " << names[2] << ", "
+            << names[3] << std::endl;
   store.writeSummary(std::cout);
+  return true;
 }
 
 }  // namespace stemscan

@@ -4,6 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "plate_analyzer/plate_analyzer.h"
+#include "util/stop_signal.h"
 
 namespace stemscan {
 namespace {
@@ -17,9 +18,11 @@ constexpr int kSeedSquare = 30;
 
 int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
                        const std::string& outBaseName) {
-  if (!openResultFiles(outBaseName)) return kRunFailed;
   setHalfWindowAll(halfWindow);
+  // Everything that can refuse the run does so before a window opens or a file is written.
   if (!openSequence(imagePath)) return kRunFailed;
+  if (!overlaysSpareInputs(outBaseName)) return kRunRefused;
+  if (!openResultFiles(outBaseName)) return kRunFailed;
   std::cout << "initializing display" << std::endl;
   createMainWindow(kMainWindow);
   readNextFrame();
@@ -34,9 +37,10 @@ int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
   if (!stopped_) monitor();
 
   writeResultFiles();
-  printSummary();
+  const bool written = printSummary();
   grabber->release();
-  return stopped_ ? kRunFailed : kRunOk;
+  if (!written && stop_status_ == kRunOk) return kRunFailed;
+  return stop_status_;
 }
 
 bool PlateAnalyzer::openSequence(const std::string& imagePath) {
@@ -122,21 +126,48 @@ void PlateAnalyzer::seedPool() {
 bool PlateAnalyzer::waitForKey(int until, int sliceMs, bool scaleKeys) {
   while (!stopped_) {
     const int key = static_cast<signed char>(windows_.waitKey(sliceMs) & 0xff);
+    if (interrupted()) break;
     if (key == until) return true;
     if (scaleKeys && key == 'o') scaleMainWindow(0.8f);
     if (scaleKeys && key == 'i') scaleMainWindow(1.25f);
     // A finished script answers every wait with <space>: any other key can never come.
     if (until != ' ' && windows_.inputExhausted()) {
-      stopRun(std::string("the session script ended while waiting for '") + char(until) + "'");
+      stopRun(std::string("the session script ended while waiting for '") + char(until) + "'",
+              kRunFailed);
       break;
     }
   }
   return false;
 }
 
-void PlateAnalyzer::stopRun(const std::string& why) {
+void PlateAnalyzer::stopRun(const std::string& why, int status) {
   std::cerr << why << "; ending the run" << std::endl;
   stopped_ = true;
+  stop_status_ = status;
+}
+
+bool PlateAnalyzer::interrupted() {
+  if (stopped_) return true;
+  if (const int signal = pendingStopSignal()) {
+    stopRun(std::string("stopped by ") + stopSignalName(signal) +
+                " (the image on screen is not stored)",
+            128 + signal);
+  } else if (!window_name.empty() && windows_.windowClosed(window_name)) {
+    window_name.clear();  // gone with its close button: nothing more to show or destroy
+    stopRun("the window \"" + std::string(kMainWindow) +
+                "\" was closed (as 'q': the image on screen is not stored)",
+            kRunOk);
+  }
+  return stopped_;
+}
+
+bool PlateAnalyzer::beginModalWait() {
+  if (modal_wait_) {
+    std::cout << "finish the command in progress first" << std::endl;
+    return false;
+  }
+  modal_wait_ = true;
+  return true;
 }
 
 void PlateAnalyzer::selectionPhase() {
@@ -181,15 +212,18 @@ void PlateAnalyzer::monitor() {
     }
     refreshDisplay(kRed);
     WaitEnd end = WaitEnd::kNone;
-    while (end == WaitEnd::kNone && !stopped_) {
-      end = handleMonitoringKey(windows_.waitKey(kMonitorSliceMs));
+    while (end == WaitEnd::kNone) {
+      const int key = windows_.waitKey(kMonitorSliceMs);
+      if (interrupted()) return;
+      end = handleMonitoringKey(key);
     }
-    if (stopped_ || end != WaitEnd::kNext) return;  // 'q', or the run was stopped
+    if (end != WaitEnd::kNext) return;  // 'q'
     present_.reset();
     const unsigned t = timeIndex();
     storeAll(t);
     if (save_images) saveOverlay(t);
-    if (grabber->index() % 10 == 0) writeResultFiles();
+    // Every stored image is on disk before the next one is shown.
+    updateResultFiles();
     if (!readNextFrame()) return;
   }
 }

@@ -82,6 +82,9 @@ void PlateAnalyzer::calibrateThresholds(int which) {
     openThresholdWindow(-1);
     while (!stopped_) {
       const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
+      if (interrupted()) break;
+      // Closed with its close button: the calibration goes on in a new one.
+      if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(-1);
       if (key == ' ') break;
       if (key == 'd') {
         windows_.destroyWindow(kThresholdWindow);

@@ -26,6 +26,14 @@ void ResultStore::restoreSnake(unsigned s, unsigned t, Snake& snake) const {
   for (const Vec2& p : series[s][t]) snake.append(p);
 }
 
+void ResultStore::clearEntry(unsigned s, unsigned t) {
+  if (s < series.size() && t < series[s].size()) series[s][t].clear();
+}
+
+void ResultStore::extendTo(unsigned t) {
+  if (lastTime < t) lastTime = t;
+}
+
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
   if (s >= series.size() || t >= series[s].size()) return 0;
   return static_cast<unsigned>(series[s][t].size());
@@ -34,9 +42,10 @@ unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
 // An entry left empty (an image skipped, or a hypocotyl switched off for a while) is a
 // missing value like any other: no length 0 or orientation 1000 is made up for it.
 template <typename Group>
-void ResultStore::writeTable(std::ostream& out, const char* missing, Group group) const {
+void ResultStore::writeTable(std::ostream& out, unsigned from, const char* missing,
+                             Group group) const {
   const std::locale previous = out.imbue(std::locale::classic());
-  for (unsigned t = 0; t <= lastTime; ++t) {
+  for (unsigned t = from; t <= lastTime; ++t) {
     for (std::size_t s = 0; s < series.size(); ++s) {
       if (series[s].size() > t && !series[s][t].empty()) {
         group(series[s][t]);
@@ -60,29 +69,31 @@ const Snake& load(Snake& scratch, const std::vector<Vec2>& points) {
 
 }  // namespace
 
-void ResultStore::writeLengths(std::ostream& out) const {
+void ResultStore::writeLengths(std::ostream& out, unsigned from) const {
   Snake scratch(5);
-  writeTable(out, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
+  writeTable(out, from, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
     out << load(scratch, points).length() << " ";
   });
 }
 
-void ResultStore::writeOrientations(std::ostream& out, float orientationParameter) const {
+void ResultStore::writeOrientations(std::ostream& out, float orientationParameter,
+                                    unsigned from) const {
   Snake scratch(5);
-  writeTable(out, "nan ", [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
-    out << load(scratch, points).orientation(orientationParameter) << " ";
-  });
+  writeTable(out, from, "nan ",
+             [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
+               out << load(scratch, points).orientation(orientationParameter) << " ";
+             });
 }
 
-void ResultStore::writeSegments(std::ostream& out) const {
-  writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
+void ResultStore::writeSegments(std::ostream& out, unsigned from) const {
+  writeTable(out, from, "nan nan ", [&out](const std::vector<Vec2>& points) {
     const Vec2 seg = points.front() - points.back();
     out << seg.x << " " << seg.y << " ";
   });
 }
 
-void ResultStore::writeTips(std::ostream& out) const {
-  writeTable(out, "nan nan ", [&out](const std::vector<Vec2>& points) {
+void ResultStore::writeTips(std::ostream& out, unsigned from) const {
+  writeTable(out, from, "nan nan ", [&out](const std::vector<Vec2>& points) {
     out << points.front().x << " " << points.front().y << " ";
   });
 }

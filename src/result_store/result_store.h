@@ -17,16 +17,24 @@ class ResultStore {
   // Replaces the Snake's points with entry (s, t); out-of-range indices are reported on the
   // error stream and leave the Snake unchanged.
   void restoreSnake(unsigned s, unsigned t, Snake& snake) const;
+  // Empties entry (s, t): the hypocotyl has no contour at that time.
+  void clearEntry(unsigned s, unsigned t);
+  // Makes sure the tables have a line for time index t, stored or not.
+  void extendTo(unsigned t);
   // Points in entry (s, t); 0 outside the stored range.
   unsigned pointCount(unsigned s, unsigned t) const;
   unsigned getLastTime() const { return lastTime; }
+  // Lines of each table, and value groups per line.
+  unsigned rowCount() const { return lastTime + 1; }
+  std::size_t columnCount() const { return series.size(); }
 
   // The tables: one line per time index 0 ... lastTime, one group per hypocotyl index, every
-  // value followed by a blank, "nan" for a missing value. Written in the C locale.
-  void writeLengths(std::ostream& out) const;
-  void writeOrientations(std::ostream& out, float orientationParameter) const;
-  void writeSegments(std::ostream& out) const;
-  void writeTips(std::ostream& out) const;
+  // value followed by a blank, "nan" for a missing value. Written in the C locale. `from`
+  // leaves out the lines before that time index (to append to a table already written).
+  void writeLengths(std::ostream& out, unsigned from = 0) const;
+  void writeOrientations(std::ostream& out, float orientationParameter, unsigned from = 0) const;
+  void writeSegments(std::ostream& out, unsigned from = 0) const;
+  void writeTips(std::ostream& out, unsigned from = 0) const;
 
   // One line per hypocotyl with records: its first and last length and their difference.
   void writeSummary(std::ostream& out) const;
@@ -38,7 +46,7 @@ class ResultStore {
   // Writes the table whose group for a stored contour is `group` and for a missing or empty
   // entry `missing`.
   template <typename Group>
-  void writeTable(std::ostream& out, const char* missing, Group group) const;
+  void writeTable(std::ostream& out, unsigned from, const char* missing, Group group) const;
 };
 
 }  // namespace stemscan

@@ -1,6 +1,7 @@
 #include "snake/snake.h"
 
 #include <algorithm>
+#include <climits>
 #include <iostream>
 
 namespace stemscan {
@@ -83,7 +84,11 @@ int Snake::closestPoint(const Vec2& p, int* squaredDistance) const {
       bestDistance = d;
     }
   }
-  if (squaredDistance != nullptr) *squaredDistance = static_cast<int>(bestDistance);
+  if (squaredDistance != nullptr) {
+    // A point far off the image can be further than an int holds.
+    constexpr float kIntLimit = 2147483520.0f;  // the largest float below 2^31
+    *squaredDistance = bestDistance < kIntLimit ? static_cast<int>(bestDistance) : INT_MAX;
+  }
   return best;
 }
 
