@@ -52,6 +52,10 @@ void HighguiWindowSystem::showImage(const std::string& window, const cv::Mat& im
   if (!image.empty()) cv::imshow(window, image);
 }
 
+void HighguiWindowSystem::setTitle(const std::string& window, const std::string& title) {
+  cv::setWindowTitle(window, title);
+}
+
 void HighguiWindowSystem::createSlider(const std::string& slider, const std::string& window,
                                        int position, int maximum, SliderHandler handler) {
   auto key = std::make_pair(window, slider);

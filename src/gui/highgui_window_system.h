@@ -25,6 +25,7 @@ class HighguiWindowSystem : public WindowSystem {
   void moveWindow(const std::string& window, int x, int y) override;
   void resizeWindow(const std::string& window, int width, int height) override;
   void showImage(const std::string& window, const cv::Mat& image) override;
+  void setTitle(const std::string& window, const std::string& title) override;
   void createSlider(const std::string& slider, const std::string& window, int position, int maximum,
                     SliderHandler handler) override;
   void setSliderPosition(const std::string& slider, const std::string& window,

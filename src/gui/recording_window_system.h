@@ -36,6 +36,9 @@ class RecordingWindowSystem : public WindowSystem {
   void showImage(const std::string& window, const cv::Mat& image) override {
     inner_.showImage(window, image);
   }
+  void setTitle(const std::string& window, const std::string& title) override {
+    inner_.setTitle(window, title);
+  }
   void createSlider(const std::string& slider, const std::string& window, int position, int maximum,
                     SliderHandler handler) override;
   void setSliderPosition(const std::string& slider, const std::string& window,

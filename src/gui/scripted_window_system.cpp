@@ -44,6 +44,11 @@ void ScriptedWindowSystem::showImage(const std::string& window, const cv::Mat& i
   ++w.shows;
 }
 
+void ScriptedWindowSystem::setTitle(const std::string& window, const std::string& title) {
+  auto it = windows_.find(window);
+  if (it != windows_.end() && it->second.exists) it->second.title = title;
+}
+
 void ScriptedWindowSystem::createSlider(const std::string& slider, const std::string& window,
                                         int position, int maximum, SliderHandler handler) {
   auto it = windows_.find(window);

@@ -30,6 +30,7 @@ class ScriptedWindowSystem : public WindowSystem {
     cv::Mat lastImage;  // a copy of the last image shown
     int shows = 0;      // how many times an image was shown
     bool closedByUser = false;
+    std::string title;  // the title bar's text, when the program set one
   };
 
   // Problems with events (a window or slider that does not exist) go to `messages`.
@@ -40,6 +41,7 @@ class ScriptedWindowSystem : public WindowSystem {
   void moveWindow(const std::string& window, int x, int y) override;
   void resizeWindow(const std::string& window, int width, int height) override;
   void showImage(const std::string& window, const cv::Mat& image) override;
+  void setTitle(const std::string& window, const std::string& title) override;
   void createSlider(const std::string& slider, const std::string& window, int position, int maximum,
                     SliderHandler handler) override;
   void setSliderPosition(const std::string& slider, const std::string& window,

@@ -41,6 +41,8 @@ class WindowSystem {
   virtual void moveWindow(const std::string& window, int x, int y) = 0;
   virtual void resizeWindow(const std::string& window, int width, int height) = 0;
   virtual void showImage(const std::string& window, const cv::Mat& image) = 0;
+  // The text in the window's title bar; the window keeps its name.
+  virtual void setTitle(const std::string& window, const std::string& title) = 0;
 
   // Creating a slider at its initial position does not run its handler; moving it to a new
   // position with setSliderPosition does.

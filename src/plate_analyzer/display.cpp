@@ -1,8 +1,10 @@
 // The main window: creation, scale, the redraw of the frame with one overlay per hypocotyl,
 // and the zoom onto a region of the frame.
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <opencv2/imgproc.hpp>
+#include <sstream>
 
 #include "plate_analyzer/plate_analyzer.h"
 
@@ -42,6 +44,7 @@ void PlateAnalyzer::createMainWindow(const std::string& name) {
   window_name = name;
   std::cout << "image size " << display.cols << " " << display.rows << std::endl;
   windows_.createWindow(window_name);
+  title_.clear();
   windows_.moveWindow(window_name, kWindowX, kWindowY);
   windows_.setMouseHandler(
       window_name, [this](int event, int x, int y, int flags) { onMouse(event, x, y, flags); });
@@ -89,6 +92,38 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
     s.drawTrackers(view);
   }
   showDisplay();
+  updateTitle();
+}
+
+void PlateAnalyzer::updateTitle() {
+  if (window_name.empty()) return;
+  std::ostringstream title;
+  title << window_name << " - ";
+  switch (phase_) {
+    case Phase::kSelection: {
+      int selectedCount = 0;
+      for (const Snake& s : snakes) selectedCount += s.isInUse() ? 1 : 0;
+      title << "selection: " << selectedCount << (selectedCount == 1 ? " hypocotyl" : " hypocotyls")
+            << " selected (space: done)";
+      break;
+    }
+    case Phase::kCalibration:
+      title << "threshold calibration (space: done)";
+      break;
+    case Phase::kRowBottoms:
+      title << "row bottoms (space: skip or done)";
+      break;
+    case Phase::kMonitoring: {
+      const std::string file = std::filesystem::path(grabber->lastName()).filename().string();
+      title << (atPresent() ? "image " : "stored image ") << timeIndex() + 1 << " of "
+            << grabber->getCount() << ": " << file;
+      if (!atPresent()) title << " (n: forward, v: save corrections)";
+      break;
+    }
+  }
+  if (title.str() == title_) return;
+  title_ = title.str();
+  windows_.setTitle(window_name, title_);
 }
 
 void PlateAnalyzer::drawUnselected() {

@@ -19,6 +19,9 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
     case '-':
       if (chosen != nullptr) {
         const int left = key == '+' ? chosen->grow(2) : chosen->shrink(2);
+        // New points start on the base: spread them along the contour first, or they pile up
+        // there and the refit loops the contour away from the hypocotyl.
+        chosen->spreadEvenly();
         refitHypocotyl(selected);
         std::cout << (key == '+' ? "adding points: " : "removing points: ") << left
                   << " points left" << std::endl;
@@ -33,6 +36,7 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
       return WaitEnd::kNone;
     case 'z':
       resetZoom(true);
+      resizeMainWindow();  // the whole frame's proportions again
       refreshDisplay(kRed);
       return WaitEnd::kNone;
     case 'l':
@@ -42,7 +46,10 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
       stepBack();
       return WaitEnd::kNone;
     case 'n':
-      if (atPresent()) return WaitEnd::kNext;
+      if (atPresent()) {
+        std::cout << "back to present" << std::endl;
+        return WaitEnd::kNext;
+      }
       stepForward();
       return WaitEnd::kNone;
     case 'v':

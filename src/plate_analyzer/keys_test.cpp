@@ -149,7 +149,8 @@ TEST(KeySession, BackOnTheFirstImageChangesNothing) {
   plate.cols = 1;
   HeadlessRun run(plate, 2);
   ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + "key b\nkey n\n" + spaceKeys(2)), 0);
-  EXPECT_FALSE(contains(run.out, "back to present"));
+  // 'n' on the newest image goes on like <space>, saying so.
+  EXPECT_TRUE(contains(run.out, "back to present"));
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
   EXPECT_FALSE(std::isnan(run.values("_len.txt")[0][0]));
 }

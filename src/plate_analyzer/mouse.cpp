@@ -14,6 +14,9 @@ namespace {
 constexpr float kZoomStep = 0.8f;
 constexpr float kSeedAngle = 20.0f;
 constexpr float kSeedLength = 60.0f;
+const char* const kNoHypocotylYet =
+    "no hypocotyl here yet: create one with Alt + right click at its top (Ctrl + Alt + right "
+    "click where the desktop takes Alt + right click)";
 
 }  // namespace
 
@@ -30,8 +33,9 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
     if (drag_snake == -1 && drag_point == -1) return;
     if (drag_snake != -1 && drag_snake != selected) return;
   }
-  x += roi.x;
-  y += roi.y;
+  // Whatever the user places or moves stays inside the image, even when dragged off it.
+  x = std::clamp(x + roi.x, 0, std::max(0, display.cols - 1));
+  y = std::clamp(y + roi.y, 0, std::max(0, display.rows - 1));
   const Vec2 p(x, y);
   if (event == kLeftUp) {
     endDrag();
@@ -46,13 +50,15 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
     } else if (event == kLeftDown && ctrl) {
       startContourDrag(x, y);
     } else if (event == kLeftDown) {
-      Snake& s = snakes[nearestSnake(p, 0, -2)];
-      s.topTracker.pos = p;
-      s.setPoint(0, s.topTracker.pos);
+      if (Snake* s = snake(nearestSnake(p, 0, -2))) {
+        s->topTracker.pos = p;
+        s->setPoint(0, s->topTracker.pos);
+      }
     } else if (event == kRightUp && ctrl) {
-      Snake& s = snakes[nearestSnake(p, 0, -2)];
-      s.baseTracker.pos = p;
-      s.setLastPoint(s.baseTracker.pos);
+      if (Snake* s = snake(nearestSnake(p, 0, -2))) {
+        s->baseTracker.pos = p;
+        s->setLastPoint(s->baseTracker.pos);
+      }
     } else if (event == kRightUp && beginModalWait()) {
       calibrateThresholds(nearestSnake(p, 0, -2));
       endModalWait();
@@ -71,7 +77,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
       drawUnselected();
     } else if (event == kRightUp) {
       const int i = nearestSnake(p, 0, -2);
-      snakes[i].deactivate();
+      if (i >= 0) snakes[i].deactivate();
       if (i == selected) selected = -1;
     }
   } else {
@@ -84,10 +90,10 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
 int PlateAnalyzer::nearestSnake(const Vec2& p, int useLast, int exclude) const {
   const float start = static_cast<float>(display.cols + display.rows);
   float best = start * start;
-  int index = 0;
+  int index = -1;
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes[i];
-    if (s.pointCount() == 0) continue;
+    if (s.pointCount() == 0 || !wasCreated(i)) continue;
     if (exclude == -2 ? !s.isInUse() : i == exclude) continue;
     const float d = squaredNorm((useLast ? s.lastPoint() : s.point(0)) - p);
     if (d < best) {
@@ -132,7 +138,9 @@ void PlateAnalyzer::toggleSelection(int i) {
 }
 
 void PlateAnalyzer::selectNearest(int x, int y) {
-  toggleSelection(nearestSnake(Vec2(x, y), 0, -1));
+  const int i = nearestSnake(Vec2(x, y), 0, -1);
+  if (i < 0) std::cout << kNoHypocotylYet << std::endl;
+  toggleSelection(i);
 }
 
 void PlateAnalyzer::pickPoint(int x, int y) {
@@ -142,6 +150,7 @@ void PlateAnalyzer::pickPoint(int x, int y) {
   const int candidates[] = {a, nearestSnake(p, 0, a), c, nearestSnake(p, 1, c)};
   std::vector<int> unique;
   for (int candidate : candidates) {
+    if (candidate < 0) continue;
     if (std::find(unique.begin(), unique.end(), candidate) == unique.end()) {
       unique.push_back(candidate);
     }
@@ -177,10 +186,21 @@ void PlateAnalyzer::dragTo(int x, int y) {
   if (drag_snake == -1 && drag_point == -1) return;
   const Vec2 p(x, y);
   if (drag_snake != -1 && drag_snake == selected) {
-    snakes[drag_snake].translate(p - last_mouse);
+    Snake& s = snakes[drag_snake];
+    s.translate(p - last_mouse);
+    s.clampInto(display.cols, display.rows);
+    s.topTracker.pos = s.point(0);
+    s.baseTracker.pos = s.lastPoint();
     last_mouse = p;
   } else if (drag_point != -1 && selected >= 0) {
-    snakes[selected].setPoint(drag_point, p);
+    Snake& s = snakes[selected];
+    s.setPoint(drag_point, p);
+    // A dragged end is where its tracker carries on from at the next image.
+    if (drag_point == 0) {
+      s.topTracker.pos = s.point(0);
+    } else if (drag_point == s.pointCount() - 1) {
+      s.baseTracker.pos = s.lastPoint();
+    }
   }
   showSelected();
 }
@@ -199,6 +219,7 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
     return;
   }
   Snake& s = snakes[i];
+  created_[i] = true;
   s.activate();
   s.setPoint(0, p);
   s.topTracker.pos = p;
@@ -208,6 +229,8 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
 }
 
 void PlateAnalyzer::onRowBottomMouse(int event, int x, int y) {
+  x = std::clamp(x, 0, std::max(0, display.cols - 1));
+  y = std::clamp(y, 0, std::max(0, display.rows - 1));
   if (event == kMouseMove) {
     if (random_.next() * 10 / (RandomSource::kMax + 1) >= 1) return;
     display.copyTo(display_work);
@@ -247,8 +270,21 @@ void PlateAnalyzer::setRowBottom(int y) {
 }
 
 void PlateAnalyzer::seedPlain(int x, int y) {
-  const int i = nearestFreeSnake(Vec2(x, y));
-  if (i < 0) return;
+  // Only a hypocotyl created earlier and switched off since comes back.
+  int i = -1;
+  float best = 0.0f;
+  for (int k = 0; k < nb_snakes; ++k) {
+    if (!wasCreated(k) || snakes[k].isInUse()) continue;
+    const float d = squaredNorm(snakes[k].point(0) - Vec2(x, y));
+    if (i < 0 || d < best) {
+      i = k;
+      best = d;
+    }
+  }
+  if (i < 0) {
+    std::cout << kNoHypocotylYet << std::endl;
+    return;
+  }
   snakes[i].activateWithCount(nb_seed_points);
   toggleSelection(i);
 }

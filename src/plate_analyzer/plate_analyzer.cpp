@@ -16,7 +16,8 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       row_bottom(rows, 0),
       thresholds(static_cast<std::size_t>(rows) * cols, -1),
       windows_(windows),
-      random_(random) {
+      random_(random),
+      created_(static_cast<std::size_t>(rows) * cols, false) {
   // Copies of one Snake share its scratch matrices until each gets its own.
   for (Snake& s : snakes) s.setHalfWindow(5);
 }
@@ -45,7 +46,11 @@ void PlateAnalyzer::deactivateAll() {
 
 void PlateAnalyzer::storeAll(unsigned t) {
   for (int i = 0; i < nb_snakes; ++i) {
-    if (snakes[i].isInUse()) store.storeSnake(snakes[i], i, t);
+    if (snakes[i].isInUse()) {
+      store.storeSnake(snakes[i], i, t);
+    } else {
+      store.clearEntry(i, t);  // switched off on an image stored before
+    }
   }
 }
 
@@ -53,6 +58,7 @@ void PlateAnalyzer::restoreAll(unsigned t) {
   for (int i = 0; i < nb_snakes; ++i) {
     Snake& s = snakes[i];
     if (store.pointCount(i, t) > 0) {
+      created_[i] = true;
       s.activate();
       store.restoreSnake(i, t, s);
       s.topTracker.pos = s.point(0);

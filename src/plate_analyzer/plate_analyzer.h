@@ -231,6 +231,12 @@ class PlateAnalyzer {
   // Sizes the main window to the whole frame times display_scale (1 px at the least).
   void resizeMainWindow();
 
+  // True for a hypocotyl the user created (or one restored from the store): a grid cell never
+  // used holds only scattered start-up points, which no click brings back.
+  bool wasCreated(int i) const { return created_[static_cast<std::size_t>(i)]; }
+  // The main window's title: where the user is (the phase, or the image shown).
+  void updateTitle();
+
   // Stops the run in order (tables written) with a message and the run's exit status: when a
   // scripted session ends in a wait that only a key it lacks can end, on a signal, or when the
   // user closes the main window.
@@ -251,6 +257,10 @@ class PlateAnalyzer {
   bool stopped_ = false;
   int stop_status_ = kRunOk;
   bool modal_wait_ = false;
+  std::vector<bool> created_;
+  enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
+  Phase phase_ = Phase::kSelection;
+  std::string title_;
   std::unique_ptr<ResultTables> tables_;
 };
 

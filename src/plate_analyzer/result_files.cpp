@@ -85,9 +85,19 @@ bool PlateAnalyzer::parseOverlayName(const std::string& value) {
 
 void PlateAnalyzer::saveOverlay(unsigned t) {
   const std::string name = overlayFileName(image_prefix, t, image_ext);
+  // An overlay always shows the whole frame: while zoomed, the screen holds only a part of it.
+  cv::Mat whole = display;
+  if (display_region_set_) {
+    whole = display_clean.clone();
+    for (int i = 0; i < nb_snakes; ++i) {
+      if (i != selected && !snakes[i].isInUse()) continue;
+      snakes[i].draw(whole, i == selected ? kRed * 0.6 : kRed);
+      snakes[i].drawTrackers(whole);
+    }
+  }
   bool written = false;
   try {
-    written = cv::imwrite(name, displayView(display));
+    written = cv::imwrite(name, whole);
   } catch (const cv::Exception&) {
     written = false;
   }

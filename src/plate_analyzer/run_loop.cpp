@@ -96,6 +96,7 @@ bool PlateAnalyzer::readNextFrame() {
     cv::Mat frame;
     grabber->grab(frame);
     if (acceptFrame(frame, grabber->lastName())) return true;
+    store.extendTo(timeIndex());  // a skipped image still gets its line of the tables
   }
   return false;
 }
@@ -171,13 +172,22 @@ bool PlateAnalyzer::beginModalWait() {
 }
 
 void PlateAnalyzer::selectionPhase() {
+  phase_ = Phase::kSelection;
+  updateTitle();
   std::cout << "press 'i' to enlarge the window and 'o' to make it smaller" << std::endl;
   std::cout << "select the hypocotyls with (ctl)alt-right click" << std::endl;
+  std::cout << "(where the desktop takes Alt + right click for itself, use Ctrl + Alt + right "
+               "click)"
+            << std::endl;
   std::cout << "press <space> when you are done" << std::endl;
-  waitForKey(' ', kSetupSliceMs, true);
+  if (!waitForKey(' ', kSetupSliceMs, true)) return;
+  bool any = false;
+  for (const Snake& s : snakes) any = any || s.isInUse();
+  if (!any) std::cout << "no hypocotyl selected: the run will measure nothing" << std::endl;
 }
 
 void PlateAnalyzer::calibrationPhase() {
+  phase_ = Phase::kCalibration;
   setMode(ModeCalibrate);
   resetZoom(true);
   std::cout << "calibrate the thresholding using the slider" << std::endl;
@@ -192,7 +202,9 @@ void PlateAnalyzer::calibrationPhase() {
 }
 
 void PlateAnalyzer::rowBottomPhase() {
+  phase_ = Phase::kRowBottoms;
   setMode(ModeRowBottom);
+  updateTitle();
   std::cout << "use the mouse to set the bottom of hypocotyl rows or press <space> to skip "
                "(skipping recommended)"
             << std::endl;
@@ -206,6 +218,7 @@ void PlateAnalyzer::monitor() {
   std::cout << "refer to the manual for details" << std::endl;
   std::cout << "********" << std::endl;
   setMode(ModeEdit);
+  phase_ = Phase::kMonitoring;
   while (true) {
     for (int i = 0; i < nb_snakes; ++i) {
       if (snakes[i].isInUse()) trackHypocotyl(i, -1);

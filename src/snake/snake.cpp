@@ -74,6 +74,32 @@ void Snake::translate(const Vec2& v) {
   baseTracker.pos += v;
 }
 
+void Snake::spreadEvenly() {
+  if (count < 3) return;
+  const std::array<Vec2, kMaxPoints> old = points;
+  std::array<float, kMaxPoints> along{};  // arc length at each old point
+  for (int i = 1; i < count; ++i) along[i] = along[i - 1] + norm(old[i] - old[i - 1]);
+  const float total = along[count - 1];
+  if (!(total > 0.0f)) return;
+  int segment = 1;
+  for (int i = 1; i < count - 1; ++i) {
+    const float wanted = total * static_cast<float>(i) / static_cast<float>(count - 1);
+    while (segment < count - 1 && along[segment] < wanted) ++segment;
+    const float span = along[segment] - along[segment - 1];
+    const float f = span > 0.0f ? (wanted - along[segment - 1]) / span : 0.0f;
+    points[i] = old[segment - 1] + (old[segment] - old[segment - 1]) * f;
+  }
+}
+
+void Snake::clampInto(int width, int height) {
+  const float right = static_cast<float>(std::max(0, width - 1));
+  const float bottom = static_cast<float>(std::max(0, height - 1));
+  for (int i = 0; i < count; ++i) {
+    points[i].x = std::min(std::max(points[i].x, 0.0f), right);
+    points[i].y = std::min(std::max(points[i].y, 0.0f), bottom);
+  }
+}
+
 int Snake::closestPoint(const Vec2& p, int* squaredDistance) const {
   int best = 0;
   float bestDistance = 0.0f;

@@ -47,6 +47,11 @@ class Snake {
   int shrink(int n);
   void pinBase(int y);
   void translate(const Vec2& v);
+  // Moves the points between the ends so that they stand at equal arc lengths along the
+  // contour as it is; the ends stay.
+  void spreadEvenly();
+  // Moves every point into [0, width - 1] x [0, height - 1].
+  void clampInto(int width, int height);
   int closestPoint(const Vec2& p, int* squaredDistance) const;
 
   // Greedy optimisation on an 8-bit one-channel energy image (Snake energy). mode > 0 moves

@@ -83,14 +83,21 @@ press() {
 }
 
 xdotool windowfocus --sync "$main"
-# Alt + right click at the top of each seedling.
-tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 0 {print $3, $4}' | while read -r x y; do
+# Alt + right click at the top of each seedling; Ctrl + Alt + right click for the last one, as
+# on desktops that take Alt + right click for themselves.
+modifiers=(alt alt ctrl+alt)
+k=0
+while read -r x y; do
   read -r sx sy <<<"$(screen_of "${x%.*}" "${y%.*}")"
   xdotool mousemove "$sx" "$sy"
   sleep 0.2
-  xdotool keydown alt click 3 keyup alt
+  xdotool keydown "${modifiers[$k]}" click 3 keyup "${modifiers[$k]}"
+  k=$((k + 1))
   sleep 0.5
-done
+done < <(tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 0 {print $3, $4}')
+title=$(xdotool getwindowname "$main")
+[ "$title" = "StemScan - selection: 3 hypocotyls selected (space: done)" ] \
+  || fail "the title during the selection reads: $title"
 press space
 
 # The threshold slider: a click on the right of its groove.
@@ -105,6 +112,9 @@ press space   # image 0
 press space   # image 1
 press space   # image 2
 press b       # back to image 2
+title=$(xdotool getwindowname "$main")
+[ "$title" = "StemScan - stored image 3 of 6: plate02.png (n: forward, v: save corrections)" ] \
+  || fail "the title after 'b' reads: $title"
 
 # A Ctrl drag of a point of the first contour, 12 px to the right.
 read -r x y <<<"$(tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 2 && $2 == 0 {print $3, $4 + 25}')"
@@ -136,6 +146,8 @@ record="$work/record.txt"
 grep -q '^slider thresholding threshold ' "$record" || fail "the record lacks the slider move"
 for key in b v n q; do grep -q "^key $key\$" "$record" || fail "the record lacks key $key"; done
 grep -q '^mouse StemScan move .* ctrl$' "$record" || fail "the record lacks the Ctrl drag"
+grep -q '^mouse StemScan rup .* ctrl alt$' "$record" || fail "the record lacks Ctrl + Alt + right click"
+! grep -q '^key code' "$record" || fail "the record holds modifier keys: $(grep '^key code' "$record")"
 
 "$stemscan" "$work/plate00.png" 1 3 "$work/replay" --script="$record" >"$work/replay.log" 2>&1 \
   || fail "the replay failed"
