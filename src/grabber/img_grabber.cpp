@@ -7,6 +7,8 @@
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
 
+#include "grabber/sequence_listing.h"
+
 namespace stemscan {
 namespace {
 
@@ -86,13 +88,14 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
 
   if (!canOpen(P)) std::cerr << "cannot find file " << P << std::endl;
 
-  // Count the files that follow the example, probing the names that grab will read.
-  unsigned k = number;
-  std::string candidate = P;
-  while (canOpen(candidate) && count < 0xffffffffu - number) {
-    ++k;
-    ++count;
-    candidate = fileName(k);
+  // The example and every later file of its name, whatever the steps between their numbers.
+  if (canOpen(P)) {
+    files.push_back({P, number});
+    const std::vector<SequenceFile> later = listLaterFiles(
+        P.substr(0, fileStart), P.substr(fileStart, numberStart - fileStart), extension, number);
+    const std::size_t room = 0xffffffffu - number;  // frame numbers stay unsigned
+    files.insert(files.end(), later.begin(), later.begin() + std::min(later.size(), room - 1));
+    count = static_cast<unsigned>(files.size());
   }
 
   const cv::Mat image = loadColour(P);
@@ -105,6 +108,7 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
 }
 
 std::string ImgGrabber::fileName(unsigned n) const {
+  if (n >= first && n - first < files.size()) return files[n - first].path;
   std::string number = std::to_string(n);
   if (n == 0 && digits == 0) number.clear();  // as printf's precision 0 writes 0
   if (static_cast<int>(number.size()) < digits) {

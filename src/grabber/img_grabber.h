@@ -1,12 +1,15 @@
-// ImgGrabber: a numbered sequence of image files (name00.png, name01.png, ...) found from one
-// example file name. Frames are numbered first ... first + count - 1; the name of frame n is
-// the prefix, n zero-padded to the width of the example's number, and the extension.
+// ImgGrabber: a numbered sequence of image files found from one example file name: the example
+// and every later file of its folder with the same name before the number and the same
+// extension (name00.png, name01.png, ...; 009000.TIF, 009900.TIF, ...), in numeric order.
+// Frames are numbered first ... first + count - 1 (first: the example's number), frame n being
+// the (n - first)-th file of the list.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "grabber/frame_grabber.h"
+#include "grabber/sequence_listing.h"
 
 namespace stemscan {
 
@@ -39,8 +42,14 @@ class ImgGrabber : public FrameGrabber {
   void setLoop(bool on) { loop = on; }
   bool getLoop() const { return loop; }
   float getFps() const { return fps; }
-  // The file name of frame n, and the name last built (the file last grabbed).
+  // The file name of frame n, and the name last built (the file last grabbed). Outside the
+  // sequence, the name frame n would have: the prefix, n zero-padded to the width of the
+  // example's number, and the extension.
   std::string fileName(unsigned n) const;
+  // The number in the file name of frame n (n itself in a sequence without gaps).
+  unsigned long long fileNumber(unsigned n) const {
+    return n >= first && n - first < files.size() ? files[n - first].number : n;
+  }
   const std::string& lastName() const { return name; }
 
   unsigned current = 0;
@@ -54,6 +63,7 @@ class ImgGrabber : public FrameGrabber {
   std::string prefix;
   std::string extension;
   unsigned first = 0;
+  std::vector<SequenceFile> files;
 };
 
 }  // namespace stemscan

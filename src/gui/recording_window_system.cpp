@@ -5,8 +5,9 @@
 namespace stemscan {
 
 RecordingWindowSystem::RecordingWindowSystem(WindowSystem& inner, const std::string& path,
-                                             uint32_t seed)
+                                             uint32_t seed, const std::string& commandLine)
     : inner_(inner), out_(path, std::ios::trunc) {
+  if (!commandLine.empty()) out_ << "# recorded with: " << commandLine << "\n";
   out_ << "# StemScan session record; replay it with --script=" << path << "\n"
        << "seed " << seed << std::endl;
 }

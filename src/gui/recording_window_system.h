@@ -20,8 +20,10 @@ class RecordingWindowSystem : public WindowSystem {
   // Waits at least this long are user-visible prompts: their time-outs are recorded.
   static constexpr int kRecordedTimeoutMs = 1000;
 
-  // Records what `inner` delivers into `path`, starting with the run's seed; check isOpen().
-  RecordingWindowSystem(WindowSystem& inner, const std::string& path, uint32_t seed);
+  // Records what `inner` delivers into `path`, starting with a comment holding the command line
+  // of the run, then its seed; check isOpen().
+  RecordingWindowSystem(WindowSystem& inner, const std::string& path, uint32_t seed,
+                        const std::string& commandLine = "");
 
   bool isOpen() const { return out_.is_open() && out_.good(); }
 

@@ -41,15 +41,76 @@ ParseResult stop(int status, const std::string& message) {
 }
 
 bool takesValue(const std::string& name) {
-  return name == "cot" || name == "imagefile" || name == "--growth" || name == "--script" ||
-         name == "--seed" || name == "--record";
+  for (const char* known : {"cot", "imagefile", "--growth", "--script", "--seed", "--record",
+                            "--interval", "--times", "--layout", "--px-per-mm", "--dpi"}) {
+    if (name == known) return true;
+  }
+  return false;
 }
 
 bool isFlag(const std::string& name) { return name == "--trace" || name == "--base"; }
 
 const char* const kValidOptions =
     "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, cot=<text>, "
-    "--script=<file>, --seed=<n>, --record=<file>";
+    "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
+    "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
+
+// The words of the command line, each quoted for a shell where it needs it.
+std::string quotedCommandLine(const std::vector<std::string>& args) {
+  std::string line = "stemScan";
+  for (const std::string& arg : args) {
+    const bool plain = !arg.empty() && arg.find_first_not_of(
+                                           "abcdefghijklmnopqrstuvwxyzABCDEFGH"
+                                           "IJKLMNOPQRSTUVWXYZ0123456789_-+=./"
+                                           ",:@%") == std::string::npos;
+    if (plain) {
+      line += " " + arg;
+      continue;
+    }
+    line += " '";
+    for (char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "'";
+  }
+  return line;
+}
+
+// Reads the experiment's options (time, layout, scale); an empty string when all is well, else
+// why not.
+std::string readExperimentOption(const StartupSettings::Option& option, StartupSettings& settings,
+                                 bool* scaleGiven) {
+  Experiment& experiment = settings.experiment;
+  const std::string& name = option.name;
+  const std::string& value = option.value;
+  double number = 0.0;
+  std::string error;
+  if (name == "--interval") {
+    if (!parsePositive(value, &number)) {
+      return "invalid --interval value " + value + ": give a positive number of minutes";
+    }
+    experiment.interval_minutes = number;
+  } else if (name == "--times") {
+    const auto times = loadTimes(value, &error);
+    if (!times) return error;
+    experiment.times_path = value;
+    experiment.listed_times = *times;
+  } else if (name == "--layout") {
+    const auto labels = loadLayout(value, settings.nb_rows, settings.nb_cols, &error);
+    if (!labels) return error;
+    experiment.layout_path = value;
+    experiment.labels = *labels;
+  } else if (name == "--px-per-mm" || name == "--dpi") {
+    if (!parsePositive(value, &number)) {
+      return "invalid " + name + " value " + value + ": give a positive number";
+    }
+    if (*scaleGiven) return "give the scale once: --px-per-mm or --dpi, not both";
+    *scaleGiven = true;
+    experiment.px_per_mm = name == "--dpi" ? number / 25.4 : number;
+  }
+  if (experiment.interval_minutes && !experiment.times_path.empty()) {
+    return "give the time once: --interval or --times, not both";
+  }
+  return "";
+}
 
 // A script must be a file that can be read; a folder opens but reads as nothing.
 bool isReadableFile(const std::string& path) {
@@ -87,7 +148,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
   settings.nb_rows = static_cast<int>(rows);
   settings.nb_cols = static_cast<int>(cols);
   settings.out_base = args[3];
+  settings.command_line = quotedCommandLine(args);
 
+  bool scaleGiven = false;
   for (std::size_t k = 4; k < args.size(); ++k) {
     const std::string& word = args[k];
     const std::size_t equals = word.find('=');
@@ -138,6 +201,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
     } else if (name == "--record") {
       settings.record_path = option.value;
       continue;
+    } else if (name != "cot" && name != "imagefile") {
+      const std::string why = readExperimentOption(option, settings, &scaleGiven);
+      if (!why.empty()) return stop(kExitUsage, why);
+      continue;
     }
     settings.options.push_back(option);
   }
@@ -164,6 +231,8 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
       analyzer.setMovingBase(true);
     }
   }
+  analyzer.experiment = settings.experiment;
+  out << describe(settings.experiment) << std::flush;
 }
 
 int stemScanMain(const std::vector<std::string>& args, const std::string& programDir) {
@@ -205,7 +274,8 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   }
   std::unique_ptr<RecordingWindowSystem> recorder;
   if (!settings.record_path.empty()) {
-    recorder = std::make_unique<RecordingWindowSystem>(*device, settings.record_path, *seed);
+    recorder = std::make_unique<RecordingWindowSystem>(*device, settings.record_path, *seed,
+                                                       settings.command_line);
     if (!recorder->isOpen()) {
       std::cerr << "cannot write the session record " << settings.record_path << std::endl;
       return kExitFailed;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "experiment/experiment.h"
+
 namespace stemscan {
 
 class PlateAnalyzer;
@@ -39,6 +41,8 @@ struct StartupSettings {
   std::string script_path;       // --script: replay a session headless
   std::optional<uint32_t> seed;  // --seed
   std::string record_path;       // --record
+  Experiment experiment;         // --interval, --times, --layout, --px-per-mm, --dpi
+  std::string command_line;      // the whole command line, for the record's first line
 };
 
 struct ParseResult {

@@ -65,7 +65,11 @@ TEST(CommandLine, PositionalArgumentsAndSampleRun) {
 TEST(CommandLine, OptionsAreEchoedAndAppliedInOrder) {
   const Applied all = apply({"cot=xyz", "--trace", "--growth=12", "--base", "imagefile=a/first.tif",
                              "imagefile=./out/track.png"});
-  EXPECT_EQ(all.echo, "xyz\ntracing\nmax growth: 12\nmoving base\na/first.tif\n./out/track.png\n");
+  const std::string unknown =
+      "time: unknown (--interval=MINUTES or --times=FILE give one)\n"
+      "scale: unknown, lengths in pixels (--px-per-mm, --dpi or 'm' set one)\n";
+  EXPECT_EQ(all.echo,
+            "xyz\ntracing\nmax growth: 12\nmoving base\na/first.tif\n./out/track.png\n" + unknown);
   EXPECT_TRUE(all.trace);
   EXPECT_TRUE(all.base);
   EXPECT_EQ(all.maxGrowth, 12);
@@ -74,12 +78,12 @@ TEST(CommandLine, OptionsAreEchoedAndAppliedInOrder) {
   EXPECT_EQ(all.extension, "png");
 
   const Applied none = apply({});
-  EXPECT_EQ(none.echo, "");
+  EXPECT_EQ(none.echo, unknown);
   EXPECT_FALSE(none.trace || none.base || none.saving);
   EXPECT_EQ(none.maxGrowth, 5);
 
   // A second "=" cuts the value.
-  EXPECT_EQ(apply({"cot=a=b"}).echo, "a\n");
+  EXPECT_EQ(apply({"cot=a=b"}).echo, "a\n" + unknown);
 }
 
 TEST(CommandLine, OverlayNamesKeepTheFolder) {

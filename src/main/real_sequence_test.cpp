@@ -35,11 +35,16 @@ TEST(RealSequence, Cry1TopsStayOnTheHooksAndLengthsGrow) {
     GTEST_SKIP() << "the cry1 photographs are not at " << data;
   }
   TempDir dir;
-  const std::string session = std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt";
+  const std::string examples = std::string(STEMSCAN_SOURCE_DIR) + "/examples";
   testing::CapturedOutput output;
   const int status = stemScanMain(
-      {data + "/1.TIF", "1", "5", dir.file("cry1"), "--script=" + session}, dir.path());
+      {data + "/1.TIF", "1", "5", dir.file("cry1"), "--script=" + examples + "/cry1_session.txt",
+       "--interval=30", "--px-per-mm=20", "--layout=" + examples + "/cry1_layout.csv"},
+      dir.path());
   ASSERT_EQ(status, 0) << output.err();
+  EXPECT_TRUE(testing::contains(
+      output.out(), "sequence: 72 images, from " + data + "/1.TIF to " + data + "/72.TIF\n"));
+  EXPECT_TRUE(testing::contains(output.out(), "time step: 30 min\nscale: 20 px/mm\nlayout: 5"));
   EXPECT_TRUE(testing::contains(output.out(), data + "/72.TIF\n"));
 
   const auto tips = table(dir.file("cry1_tip.txt"));

@@ -7,6 +7,7 @@
 namespace stemscan {
 
 PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
+  if (onScaleKey(code)) return WaitEnd::kNone;
   const int key = static_cast<signed char>(code & 0xff);
   if (key < 32 || key > 122) return WaitEnd::kNone;
   Snake* chosen = selectedSnake();
@@ -41,6 +42,9 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
       return WaitEnd::kNone;
     case 'l':
       toggleOrientationSlider();
+      return WaitEnd::kNone;
+    case 'm':
+      startScaleMeasure();
       return WaitEnd::kNone;
     case 'b':
       stepBack();
@@ -130,7 +134,8 @@ void PlateAnalyzer::saveCorrections() {
   const unsigned t = timeIndex();
   storeAll(t);
   if (save_images) saveOverlay(t);
-  std::cout << "saving analysis of image " << grabber->getCurrent() - 1 << std::endl;
+  std::cout << "saving analysis of image " << grabber->fileNumber(grabber->getCurrent() - 1)
+            << std::endl;
   writeResultFiles();
 }
 

@@ -44,7 +44,9 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
   const bool shift = flags & kFlagShift;
   const bool alt = flags & kFlagAlt;
   const bool ctrl = flags & kFlagCtrl;
-  if (shift) {
+  if (event == kLeftDown && !shift && !alt && !ctrl && onScaleClick(p)) {
+    // an end of the ruler
+  } else if (shift) {
     if (event == kMouseMove) {
       dragTo(x, y);
     } else if (event == kLeftDown && ctrl) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "experiment/experiment.h"
 #include "grabber/img_grabber.h"
 #include "gui/window_system.h"
 #include "plate_analyzer/overlay_name.h"
@@ -85,6 +86,13 @@ class PlateAnalyzer {
   enum class WaitEnd { kNone, kNext, kQuit };
   WaitEnd handleMonitoringKey(int key);
   void commandConsole();
+
+  // The scale, measured on a ruler in the image ('m').
+  void startScaleMeasure();
+  // True when the click was taken as an end of the ruler.
+  bool onScaleClick(const Vec2& p);
+  // True when the key was taken by the typing of the ruler's length.
+  bool onScaleKey(int code);
 
   // Mouse.
   void onMouse(int event, int x, int y, int flags);
@@ -182,6 +190,7 @@ class PlateAnalyzer {
   std::string image_ext = ".tif";
   std::string image_prefix = "results/track";
   ResultStore store;
+  Experiment experiment;
   InteractionMode mode = ModeNone;
   TuningParameters tuning;
 
@@ -211,6 +220,9 @@ class PlateAnalyzer {
   bool waitForKey(int until, int sliceMs, bool scaleKeys);
 
   // Frames.
+  // Gives each image of the sequence its time; false, saying why, when the times listed do not
+  // fit the sequence.
+  bool timeEveryImage();
   bool acceptFrame(const cv::Mat& frame, const std::string& name);
   bool loadFrame(unsigned t);
   unsigned timeIndex() const { return grabber->index() - 1; }
@@ -257,6 +269,12 @@ class PlateAnalyzer {
   bool stopped_ = false;
   int stop_status_ = kRunOk;
   bool modal_wait_ = false;
+  struct ScaleMeasure {
+    int clicks = -1;  // ends clicked so far; -1 when no measure runs
+    Vec2 ends[2];
+    std::string typed;  // the length in mm, as typed so far
+  };
+  ScaleMeasure scale_;
   std::vector<bool> created_;
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;

@@ -21,6 +21,7 @@ int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
   setHalfWindowAll(halfWindow);
   // Everything that can refuse the run does so before a window opens or a file is written.
   if (!openSequence(imagePath)) return kRunFailed;
+  if (!timeEveryImage()) return kRunRefused;
   if (!overlaysSpareInputs(outBaseName)) return kRunRefused;
   if (!openResultFiles(outBaseName)) return kRunFailed;
   std::cout << "initializing display" << std::endl;
@@ -58,6 +59,11 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
     return false;
   }
   frame_size_ = first.size();
+  std::cout << "sequence: " << grabber->getCount()
+            << (grabber->getCount() == 1 ? " image, " : " images, from ")
+            << grabber->files.front().path;
+  if (grabber->getCount() > 1) std::cout << " to " << grabber->files.back().path;
+  std::cout << std::endl;
   display = first;
   mask.create(frame_size_, CV_8UC1);
   mask.setTo(0);
@@ -68,6 +74,15 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   grey.setTo(0);
   grey_prev = grey.clone();
   return true;
+}
+
+bool PlateAnalyzer::timeEveryImage() {
+  std::vector<std::string> files;
+  for (const SequenceFile& file : grabber->files) files.push_back(file.path);
+  std::string error;
+  if (resolveTimes(experiment, files, &error)) return true;
+  std::cerr << error << std::endl;
+  return false;
 }
 
 bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {

@@ -76,6 +76,16 @@ screen_of() {  # frame x y -> screen x y
       ox = (ww - 480 * s) / 2; oy = (wh - sr - 320 * s) / 2;
       printf "%d %d", wx + ox + x * s, wy + oy + y * s }'
 }
+# Waits up to 5 s for the main window's title to read $1.
+expect_title() {
+  local title
+  for _ in $(seq 50); do
+    title=$(xdotool getwindowname "$main")
+    [ "$title" = "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "the title reads \"$title\", not \"$1\""
+}
 press() {
   xdotool windowfocus --sync "$main" 2>/dev/null
   xdotool key "$1"
@@ -95,9 +105,7 @@ while read -r x y; do
   k=$((k + 1))
   sleep 0.5
 done < <(tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 0 {print $3, $4}')
-title=$(xdotool getwindowname "$main")
-[ "$title" = "StemScan - selection: 3 hypocotyls selected (space: done)" ] \
-  || fail "the title during the selection reads: $title"
+expect_title "StemScan - selection: 3 hypocotyls selected (space: done)"
 press space
 
 # The threshold slider: a click on the right of its groove.
@@ -112,9 +120,7 @@ press space   # image 0
 press space   # image 1
 press space   # image 2
 press b       # back to image 2
-title=$(xdotool getwindowname "$main")
-[ "$title" = "StemScan - stored image 3 of 6: plate02.png (n: forward, v: save corrections)" ] \
-  || fail "the title after 'b' reads: $title"
+expect_title "StemScan - stored image 3 of 6: plate02.png (n: forward, v: save corrections)"
 
 # A Ctrl drag of a point of the first contour, 12 px to the right.
 read -r x y <<<"$(tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 2 && $2 == 0 {print $3, $4 + 25}')"

@@ -1,0 +1,17 @@
+// The little CSV this program reads and writes: comma-separated fields, a field that holds a
+// comma, a quote or a line break written between double quotes with its quotes doubled.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace stemscan {
+
+// Splits one line into its fields, blanks around unquoted fields trimmed. False for a quote
+// left open.
+bool splitCsvLine(const std::string& line, std::vector<std::string>* fields);
+
+// The field as written in a CSV file: quoted where it must be.
+std::string csvField(const std::string& text);
+
+}  // namespace stemscan

@@ -1,0 +1,200 @@
+#include "experiment/experiment.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <locale>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "experiment/csv.h"
+
+namespace stemscan {
+namespace {
+
+std::string baseName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+// Reads a number in the C locale, whatever the user's.
+bool parseNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  in >> *value;
+  return !in.fail() && in.eof() && std::isfinite(*value);
+}
+
+bool parseWholeFrom1(const std::string& text, int* value) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  *value = std::atoi(text.c_str());
+  return *value >= 1;
+}
+
+// The lines of a text file, with their numbers; false when it cannot be read.
+bool readLines(const std::string& path, std::vector<std::string>* lines, std::string* error) {
+  std::error_code code;
+  std::ifstream in(path, std::ios::binary);
+  if (!std::filesystem::is_regular_file(path, code) || !in) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines->push_back(line);
+  }
+  return true;
+}
+
+bool blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+std::string at(const std::string& path, std::size_t index) {
+  return path + ":" + std::to_string(index + 1) + ": ";
+}
+
+}  // namespace
+
+std::optional<double> Experiment::hoursAt(unsigned k) const {
+  if (interval_minutes) return static_cast<double>(k) * *interval_minutes / 60.0;
+  if (k < image_hours.size()) return image_hours[k];
+  return std::nullopt;
+}
+
+std::string Experiment::labelOf(int hypocotyl) const {
+  if (hypocotyl < 0 || static_cast<std::size_t>(hypocotyl) >= labels.size()) return "";
+  return labels[static_cast<std::size_t>(hypocotyl)];
+}
+
+int Experiment::labelCount() const {
+  int n = 0;
+  for (const std::string& label : labels) n += label.empty() ? 0 : 1;
+  return n;
+}
+
+bool parsePositive(const std::string& text, double* value) {
+  return parseNumber(text, value) && *value > 0.0;
+}
+
+std::optional<std::vector<TimedFile>> loadTimes(const std::string& path, std::string* error) {
+  std::vector<std::string> lines;
+  if (!readLines(path, &lines, error)) return std::nullopt;
+  std::vector<TimedFile> times;
+  std::vector<std::string> fields;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (blank(lines[i])) continue;
+    double hours = 0.0;
+    const bool split = splitCsvLine(lines[i], &fields) && fields.size() == 2;
+    if (split && times.empty() && !parseNumber(fields[1], &hours) && i == 0) continue;  // header
+    if (!split || fields[0].empty() || !parseNumber(fields[1], &hours)) {
+      *error = at(path, i) + "cannot read this line as file,time_h: " + lines[i];
+      return std::nullopt;
+    }
+    times.push_back({fields[0], hours});
+  }
+  if (times.empty()) {
+    *error = path + ": lists no image";
+    return std::nullopt;
+  }
+  return times;
+}
+
+std::optional<std::vector<std::string>> loadLayout(const std::string& path, int rows, int cols,
+                                                   std::string* error) {
+  std::vector<std::string> lines;
+  if (!readLines(path, &lines, error)) return std::nullopt;
+  std::vector<std::string> fields;
+  std::size_t first = 0;
+  while (first < lines.size() && blank(lines[first])) ++first;
+  if (first == lines.size() || !splitCsvLine(lines[first], &fields) || fields.size() != 3 ||
+      fields[0] != "row" || fields[1] != "col" || fields[2] != "label") {
+    *error = path + ": the first line must be the header row,col,label";
+    return std::nullopt;
+  }
+  std::vector<std::string> labels(static_cast<std::size_t>(rows) * cols);
+  std::set<int> seen;
+  for (std::size_t i = first + 1; i < lines.size(); ++i) {
+    if (blank(lines[i])) continue;
+    int row = 0;
+    int col = 0;
+    if (!splitCsvLine(lines[i], &fields) || fields.size() != 3 ||
+        !parseWholeFrom1(fields[0], &row) || !parseWholeFrom1(fields[1], &col)) {
+      *error = at(path, i) + "cannot read this line as row,col,label: " + lines[i];
+      return std::nullopt;
+    }
+    if (row > rows || col > cols) {
+      *error = at(path, i) + "row " + fields[0] + ", column " + fields[1] +
+               " is outside the grid of " + std::to_string(rows) + " x " + std::to_string(cols);
+      return std::nullopt;
+    }
+    const int index = (row - 1) * cols + (col - 1);
+    if (!seen.insert(index).second) {
+      *error = at(path, i) + "row " + fields[0] + ", column " + fields[1] + " is listed twice";
+      return std::nullopt;
+    }
+    labels[static_cast<std::size_t>(index)] = fields[2];
+  }
+  return labels;
+}
+
+bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
+                  std::string* error) {
+  experiment.image_hours.clear();
+  if (experiment.interval_minutes) {
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      experiment.image_hours.push_back(static_cast<double>(k) * *experiment.interval_minutes /
+                                       60.0);
+    }
+    return true;
+  }
+  if (experiment.times_path.empty()) return true;
+  std::map<std::string, double> listed;
+  for (const TimedFile& row : experiment.listed_times) listed[baseName(row.file)] = row.hours;
+  std::set<std::string> inSequence;
+  for (const std::string& file : files) {
+    const auto it = listed.find(baseName(file));
+    if (it == listed.end()) {
+      *error = experiment.times_path + " gives no time for the image " + file +
+               " of the sequence: list every image";
+      return false;
+    }
+    experiment.image_hours.push_back(it->second);
+    inSequence.insert(baseName(file));
+  }
+  for (const TimedFile& row : experiment.listed_times) {
+    if (inSequence.count(baseName(row.file)) == 0) {
+      *error =
+          experiment.times_path + " lists " + row.file + ", which is not an image of the sequence";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string describe(const Experiment& experiment) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  if (experiment.interval_minutes) {
+    out << "time step: " << *experiment.interval_minutes << " min\n";
+  } else if (!experiment.times_path.empty()) {
+    out << "times: " << experiment.listed_times.size() << " images listed in "
+        << experiment.times_path << "\n";
+  } else {
+    out << "time: unknown (--interval=MINUTES or --times=FILE give one)\n";
+  }
+  if (experiment.px_per_mm) {
+    out << "scale: " << *experiment.px_per_mm << " px/mm\n";
+  } else {
+    out << "scale: unknown, lengths in pixels (--px-per-mm, --dpi or 'm' set one)\n";
+  }
+  if (!experiment.layout_path.empty()) {
+    out << "layout: " << experiment.labelCount() << " labels\n";
+  }
+  return out.str();
+}
+
+}  // namespace stemscan

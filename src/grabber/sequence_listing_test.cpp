@@ -1,0 +1,53 @@
+// Sequences as cameras name them: time stamps, gaps, mixed widths, other files beside them.
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "grabber/img_grabber.h"
+#include "support/synthetic.h"
+
+namespace stemscan {
+namespace {
+
+using testing::TempDir;
+
+void writeTiny(const TempDir& dir, std::initializer_list<const char*> names) {
+  const cv::Mat tiny(3, 4, CV_8UC3, cv::Scalar(10, 20, 30));
+  for (const char* name : names) cv::imwrite(dir.file(name), tiny);
+}
+
+std::vector<std::string> namesOf(const ImgGrabber& grabber) {
+  std::vector<std::string> names;
+  for (unsigned n = grabber.getFirst(); n < grabber.getFirst() + grabber.getCount(); ++n) {
+    names.push_back(grabber.fileName(n).substr(grabber.fileName(n).find_last_of('/') + 1));
+  }
+  return names;
+}
+
+TEST(CameraSequence, IsEveryLaterFileOfTheSameNameInNumericOrder) {
+  TempDir dir;
+  // Time stamps every 900 with one photograph dropped (010800), and files that do not belong.
+  writeTiny(dir, {"009000.png", "009900.png", "011700.png", "012600.png", "008100.png",
+                  "009000.jpg", "x009000.png"});
+  testing::writeFile(dir.file("009900.png.bak"), "a copy");
+  testing::writeFile(dir.file("notes.txt"), "plate 7");
+  testing::CapturedOutput output;
+  ImgGrabber stamps(dir.file("009000.png"), 30);
+  EXPECT_EQ(namesOf(stamps),
+            (std::vector<std::string>{"009000.png", "009900.png", "011700.png", "012600.png"}));
+  EXPECT_EQ(stamps.fileNumber(stamps.getFirst() + 2), 11700u);
+
+  // Numbers of mixed widths, and a start in the middle.
+  writeTiny(dir, {"plate7.png", "plate08.png", "plate10.png", "plate100.png", "plate9.tif"});
+  ImgGrabber mixed(dir.file("plate08.png"), 30);
+  EXPECT_EQ(namesOf(mixed),
+            (std::vector<std::string>{"plate08.png", "plate10.png", "plate100.png"}));
+  cv::Mat frame;
+  mixed.grab(frame);
+  mixed.grab(frame);
+  EXPECT_EQ(mixed.lastName(), dir.file("plate10.png"));
+  EXPECT_FALSE(frame.empty());
+}
+
+}  // namespace
+}  // namespace stemscan
