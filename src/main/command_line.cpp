@@ -1,5 +1,7 @@
 #include "main/command_line.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -285,6 +287,7 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   installStopSignals();
   PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, windows, random);
   applyOptions(settings, analyzer, std::cout);
+  analyzer.setShowProgress(script.has_value() && isatty(STDERR_FILENO));
   return analyzer.run(kHalfWindow, settings.image_path, settings.out_base);
 }
 

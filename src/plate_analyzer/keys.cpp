@@ -24,6 +24,7 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
         // there and the refit loops the contour away from the hypocotyl.
         chosen->spreadEvenly();
         refitHypocotyl(selected);
+        markEdited(selected);
         std::cout << (key == '+' ? "adding points: " : "removing points: ") << left
                   << " points left" << std::endl;
         refreshDisplay(kRed);
@@ -107,7 +108,7 @@ void PlateAnalyzer::stepBack() {
   // Look for the nearest earlier image that can still be read.
   for (unsigned t = shown; t-- > 0;) {
     if (!loadFrame(t)) continue;
-    if (!present_) present_ = Present{shown, captureSnakes()};
+    if (!present_) present_ = Present{shown, captureSnakes(), edited_};
     restoreAll(t);
     refreshDisplay(kRed);
     return;
@@ -120,6 +121,7 @@ void PlateAnalyzer::stepForward() {
     if (!loadFrame(t)) continue;
     if (t == present_->time) {
       restoreSnakes(present_->snakes);
+      edited_ = present_->edited;
       present_.reset();
       std::cout << "back to present" << std::endl;
     } else {

@@ -52,17 +52,23 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
     } else if (event == kLeftDown && ctrl) {
       startContourDrag(x, y);
     } else if (event == kLeftDown) {
-      if (Snake* s = snake(nearestSnake(p, 0, -2))) {
+      const int i = nearestSnake(p, 0, -2);
+      if (Snake* s = snake(i)) {
         s->topTracker.pos = p;
         s->setPoint(0, s->topTracker.pos);
+        markEdited(i);
       }
     } else if (event == kRightUp && ctrl) {
-      if (Snake* s = snake(nearestSnake(p, 0, -2))) {
+      const int i = nearestSnake(p, 0, -2);
+      if (Snake* s = snake(i)) {
         s->baseTracker.pos = p;
         s->setLastPoint(s->baseTracker.pos);
+        markEdited(i);
       }
     } else if (event == kRightUp && beginModalWait()) {
-      calibrateThresholds(nearestSnake(p, 0, -2));
+      const int i = nearestSnake(p, 0, -2);
+      calibrateThresholds(i);
+      markEdited(i);
       endModalWait();
     }
   } else if (alt) {
@@ -80,6 +86,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
     } else if (event == kRightUp) {
       const int i = nearestSnake(p, 0, -2);
       if (i >= 0) snakes[i].deactivate();
+      markEdited(i);
       if (i == selected) selected = -1;
     }
   } else {
@@ -130,6 +137,7 @@ void PlateAnalyzer::toggleSelection(int i) {
   } else {
     if (selected >= 0) snakes[selected].draw(view, kRed);
     selected = i;
+    if (!snakes[i].isInUse()) markEdited(i);  // a switched-off hypocotyl comes back
     snakes[i].activate();
     snakes[i].draw(view, kRed * 0.5);
     tuning.smoothness =
@@ -189,6 +197,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
   const Vec2 p(x, y);
   if (drag_snake != -1 && drag_snake == selected) {
     Snake& s = snakes[drag_snake];
+    markEdited(drag_snake);
     s.translate(p - last_mouse);
     s.clampInto(display.cols, display.rows);
     s.topTracker.pos = s.point(0);
@@ -196,6 +205,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
     last_mouse = p;
   } else if (drag_point != -1 && selected >= 0) {
     Snake& s = snakes[selected];
+    markEdited(selected);
     s.setPoint(drag_point, p);
     // A dragged end is where its tracker carries on from at the next image.
     if (drag_point == 0) {
@@ -222,6 +232,7 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
   }
   Snake& s = snakes[i];
   created_[i] = true;
+  markEdited(i);
   s.activate();
   s.setPoint(0, p);
   s.topTracker.pos = p;
@@ -267,7 +278,10 @@ void PlateAnalyzer::setRowBottom(int y) {
     }
   }
   row_bottom[row] = y;
-  for (int c = 0; c < nb_cols; ++c) snakes[row * nb_cols + c].pinBase(y);
+  for (int c = 0; c < nb_cols; ++c) {
+    snakes[row * nb_cols + c].pinBase(y);
+    markEdited(row * nb_cols + c);
+  }
   refreshDisplay(kRed);
 }
 
@@ -288,12 +302,14 @@ void PlateAnalyzer::seedPlain(int x, int y) {
     return;
   }
   snakes[i].activateWithCount(nb_seed_points);
+  markEdited(i);
   toggleSelection(i);
 }
 
 void PlateAnalyzer::onSmoothnessSlider(int position) {
   tuning.smoothness = position;
   if (Snake* s = selectedSnake()) {
+    markEdited(selected);
     s->setInternalWeight(position * tuning.smoothness_scale / tuning.smoothness_max);
     s->optimise(mask, 10, -1, random_);
   }

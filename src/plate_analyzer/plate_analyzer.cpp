@@ -17,7 +17,8 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       thresholds(static_cast<std::size_t>(rows) * cols, -1),
       windows_(windows),
       random_(random),
-      created_(static_cast<std::size_t>(rows) * cols, false) {
+      created_(static_cast<std::size_t>(rows) * cols, false),
+      edited_(static_cast<std::size_t>(rows) * cols, false) {
   // Copies of one Snake share its scratch matrices until each gets its own.
   for (Snake& s : snakes) s.setHalfWindow(5);
 }
@@ -51,6 +52,7 @@ void PlateAnalyzer::storeAll(unsigned t) {
     } else {
       store.clearEntry(i, t);  // switched off on an image stored before
     }
+    if (edited_[static_cast<std::size_t>(i)]) store.markCorrected(i, t);
   }
 }
 

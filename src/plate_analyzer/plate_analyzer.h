@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "experiment/experiment.h"
+#include "export/exports.h"
 #include "grabber/img_grabber.h"
 #include "gui/window_system.h"
 #include "plate_analyzer/overlay_name.h"
@@ -69,6 +70,8 @@ class PlateAnalyzer {
   void setTrace(bool on) { trace = on; }
   void setMovingBase(bool on) { moving_base = on; }
   void setMaxGrowth(int n) { tuning.maxGrowth = n; }
+  // One self-updating progress line on standard error (for unattended runs on a terminal).
+  void setShowProgress(bool on) { show_progress_ = on; }
   // True unless the user has walked back through the images already analysed.
   bool atPresent() const { return !present_; }
 
@@ -208,6 +211,7 @@ class PlateAnalyzer {
   struct Present {
     unsigned time = 0;
     std::vector<SnakeState> snakes;
+    std::vector<bool> edited;
   };
 
   // Run phases.
@@ -246,6 +250,10 @@ class PlateAnalyzer {
   // True for a hypocotyl the user created (or one restored from the store): a grid cell never
   // used holds only scattered start-up points, which no click brings back.
   bool wasCreated(int i) const { return created_[static_cast<std::size_t>(i)]; }
+  // The user changed hypocotyl i by hand on the image shown (none yet when it appears).
+  void markEdited(int i) {
+    if (i >= 0 && i < nb_snakes) edited_[static_cast<std::size_t>(i)] = true;
+  }
   // The main window's title: where the user is (the phase, or the image shown).
   void updateTitle();
 
@@ -269,6 +277,7 @@ class PlateAnalyzer {
   bool stopped_ = false;
   int stop_status_ = kRunOk;
   bool modal_wait_ = false;
+  bool show_progress_ = false;
   struct ScaleMeasure {
     int clicks = -1;  // ends clicked so far; -1 when no measure runs
     Vec2 ends[2];
@@ -276,10 +285,14 @@ class PlateAnalyzer {
   };
   ScaleMeasure scale_;
   std::vector<bool> created_;
+  std::vector<bool> edited_;
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;
   std::string title_;
   std::unique_ptr<ResultTables> tables_;
+  std::unique_ptr<Exports> exports_;
+  std::vector<std::string> file_names_;  // of the sequence's images, for the exports
+  ExportSources exportSources() const;
 };
 
 }  // namespace stemscan

@@ -33,17 +33,25 @@ bool PlateAnalyzer::openResultFiles(const std::string& outputName) {
     return false;
   }
   tables_ = std::move(tables);
+  exports_ = std::make_unique<Exports>(outputName);
   return true;
+}
+
+ExportSources PlateAnalyzer::exportSources() const {
+  return ExportSources{store,   experiment, file_names_,
+                       nb_rows, nb_cols,    static_cast<float>(tuning.orientation_length)};
 }
 
 void PlateAnalyzer::writeResultFiles() {
   if (trace || !tables_) return;
   tables_->rewrite(store, static_cast<float>(tuning.orientation_length));
+  exports_->rewrite(exportSources());
 }
 
 void PlateAnalyzer::updateResultFiles() {
   if (trace || !tables_) return;
   tables_->update(store, static_cast<float>(tuning.orientation_length));
+  exports_->update(exportSources());
 }
 
 bool PlateAnalyzer::overlaysSpareInputs(const std::string& outputName) const {
@@ -106,7 +114,8 @@ void PlateAnalyzer::saveOverlay(unsigned t) {
 
 bool PlateAnalyzer::printSummary() const {
   if (trace || !tables_) return true;
-  const std::vector<std::string> failed = tables_->failedNames();
+  std::vector<std::string> failed = tables_->failedNames();
+  for (const std::string& name : exports_->failedNames()) failed.push_back(name);
   if (!failed.empty()) {
     std::cerr << "tables not written:";
     for (std::size_t k = 0; k < failed.size(); ++k) {
@@ -118,6 +127,9 @@ bool PlateAnalyzer::printSummary() const {
   const auto& names = tables_->names();
   std::cout << "tables written: " << names[0] << ", " << names[1] << ", " << names[2] << ", "
             << names[3] << std::endl;
+  const std::vector<std::string> more = exports_->names();
+  std::cout << "also written: " << more[0] << ", " << more[1] << ", " << more[2] << ", " << more[3]
+            << std::endl;
   store.writeSummary(std::cout);
   return true;
 }

@@ -1,9 +1,12 @@
 // The run: result files, the image sequence, the three set-up phases (selection, threshold
 // calibration, row bottoms) and the per-image cycle.
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <opencv2/imgproc.hpp>
 
 #include "plate_analyzer/plate_analyzer.h"
+#include "util/progress_line.h"
 #include "util/stop_signal.h"
 
 namespace stemscan {
@@ -78,7 +81,11 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
 
 bool PlateAnalyzer::timeEveryImage() {
   std::vector<std::string> files;
-  for (const SequenceFile& file : grabber->files) files.push_back(file.path);
+  file_names_.clear();
+  for (const SequenceFile& file : grabber->files) {
+    files.push_back(file.path);
+    file_names_.push_back(std::filesystem::path(file.path).filename().string());
+  }
   std::string error;
   if (resolveTimes(experiment, files, &error)) return true;
   std::cerr << error << std::endl;
@@ -97,6 +104,7 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
     return false;
   }
   if (roi_active) resetZoom(false);
+  std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
   if (!display_clean.empty()) cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
   cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);
@@ -111,7 +119,7 @@ bool PlateAnalyzer::readNextFrame() {
     cv::Mat frame;
     grabber->grab(frame);
     if (acceptFrame(frame, grabber->lastName())) return true;
-    store.extendTo(timeIndex());  // a skipped image still gets its line of the tables
+    store.markSkipped(timeIndex());  // a skipped image still gets its line of the tables
   }
   return false;
 }
@@ -234,6 +242,7 @@ void PlateAnalyzer::monitor() {
   std::cout << "********" << std::endl;
   setMode(ModeEdit);
   phase_ = Phase::kMonitoring;
+  ProgressLine progress(std::cerr, show_progress_);
   while (true) {
     for (int i = 0; i < nb_snakes; ++i) {
       if (snakes[i].isInUse()) trackHypocotyl(i, -1);
@@ -242,18 +251,20 @@ void PlateAnalyzer::monitor() {
     WaitEnd end = WaitEnd::kNone;
     while (end == WaitEnd::kNone) {
       const int key = windows_.waitKey(kMonitorSliceMs);
-      if (interrupted()) return;
+      if (interrupted()) break;
       end = handleMonitoringKey(key);
     }
-    if (end != WaitEnd::kNext) return;  // 'q'
+    if (end != WaitEnd::kNext) break;  // 'q'
     present_.reset();
     const unsigned t = timeIndex();
     storeAll(t);
     if (save_images) saveOverlay(t);
     // Every stored image is on disk before the next one is shown.
     updateResultFiles();
-    if (!readNextFrame()) return;
+    progress.show(t + 1, grabber->getCount());
+    if (!readNextFrame()) break;
   }
+  progress.finish();
 }
 
 }  // namespace stemscan

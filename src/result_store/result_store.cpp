@@ -34,6 +34,18 @@ void ResultStore::extendTo(unsigned t) {
   if (lastTime < t) lastTime = t;
 }
 
+void ResultStore::markSkipped(unsigned t) {
+  extendTo(t);
+  if (skipped.size() <= t) skipped.resize(static_cast<std::size_t>(t) + 1, false);
+  skipped[t] = true;
+}
+
+void ResultStore::markCorrected(unsigned s, unsigned t) {
+  if (corrected.size() <= s) corrected.resize(static_cast<std::size_t>(s) + 1);
+  if (corrected[s].size() <= t) corrected[s].resize(static_cast<std::size_t>(t) + 1, false);
+  corrected[s][t] = true;
+}
+
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
   if (s >= series.size() || t >= series[s].size()) return 0;
   return static_cast<unsigned>(series[s][t].size());

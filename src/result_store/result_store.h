@@ -21,6 +21,14 @@ class ResultStore {
   void clearEntry(unsigned s, unsigned t);
   // Makes sure the tables have a line for time index t, stored or not.
   void extendTo(unsigned t);
+  // Image t could not be read: it has a line, and no entry can be measured there.
+  void markSkipped(unsigned t);
+  bool isSkipped(unsigned t) const { return t < skipped.size() && skipped[t]; }
+  // The user corrected hypocotyl s by hand on image t.
+  void markCorrected(unsigned s, unsigned t);
+  bool isCorrected(unsigned s, unsigned t) const {
+    return s < corrected.size() && t < corrected[s].size() && corrected[s][t];
+  }
   // Points in entry (s, t); 0 outside the stored range.
   unsigned pointCount(unsigned s, unsigned t) const;
   unsigned getLastTime() const { return lastTime; }
@@ -41,6 +49,8 @@ class ResultStore {
 
   std::vector<std::vector<std::vector<Vec2>>> series;
   unsigned lastTime = 0;
+  std::vector<bool> skipped;                 // per time index
+  std::vector<std::vector<bool>> corrected;  // per hypocotyl, then time index
 
  private:
   // Writes the table whose group for a stored contour is `group` and for a missing or empty

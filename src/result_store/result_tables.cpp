@@ -15,20 +15,6 @@ namespace {
 const char* const kSuffixes[ResultTables::kTables] = {"_len.txt", "_or.txt", "_seg.txt",
                                                       "_tip.txt"};
 
-// Writes all of `text` to `fd`; false on any error.
-bool writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::array<std::string, ResultTables::kTables> ResultTables::tableNames(const std::string& base) {
@@ -37,10 +23,8 @@ std::array<std::string, ResultTables::kTables> ResultTables::tableNames(const st
   return names;
 }
 
-ResultTables::ResultTables(const std::string& base) : base_(base), names_(tableNames(base)) {}
-
-ResultTables::~ResultTables() {
-  for (int k = 0; k < kTables; ++k) close(k);
+ResultTables::ResultTables(const std::string& base) : base_(base), names_(tableNames(base)) {
+  for (const std::string& name : names_) files_.push_back(std::make_unique<AppendableFile>(name));
 }
 
 bool ResultTables::checkWritable(std::string* why) const {
@@ -64,7 +48,7 @@ bool ResultTables::checkWritable(std::string* why) const {
 std::vector<std::string> ResultTables::failedNames() const {
   std::vector<std::string> failed;
   for (int k = 0; k < kTables; ++k) {
-    if (disk_[k].failed) failed.push_back(names_[k]);
+    if (files_[k]->failed()) failed.push_back(names_[k]);
   }
   return failed;
 }
@@ -79,26 +63,12 @@ void ResultTables::rewrite(const ResultStore& store, float orientationParameter)
 
 void ResultTables::write(int table, const ResultStore& store, float orientationParameter,
                          bool whole) {
-  OnDisk& disk = disk_[table];
-  const bool orientationHolds = table != 1 || disk.orientationParameter == orientationParameter;
-  const bool appendable = !whole && disk.fd >= 0 && disk.columns == store.columnCount() &&
-                          orientationHolds && disk.rows <= store.rowCount();
-  bool written = false;
-  if (appendable) {
-    if (disk.rows == store.rowCount()) return;
-    written = append(table, render(table, store, orientationParameter, disk.rows));
-  } else {
-    written = rewriteTable(table, render(table, store, orientationParameter, 0));
-  }
-  disk.failed = !written;
-  if (!written) {
-    std::cerr << "cannot write file " << names_[table] << std::endl;
-    close(table);  // the next writing starts over, whole
-    return;
-  }
-  disk.rows = store.rowCount();
-  disk.columns = store.columnCount();
-  disk.orientationParameter = orientationParameter;
+  // What the lines on disk depend on besides their own entries.
+  std::string layout = std::to_string(store.columnCount());
+  if (table == 1) layout += " " + std::to_string(orientationParameter);
+  files_[table]->update(store.rowCount(), layout, whole, [&](unsigned from) {
+    return render(table, store, orientationParameter, from);
+  });
 }
 
 std::string ResultTables::render(int table, const ResultStore& store, float orientationParameter,
@@ -118,43 +88,6 @@ std::string ResultTables::render(int table, const ResultStore& store, float orie
       store.writeTips(text, from);
   }
   return text.str();
-}
-
-bool ResultTables::append(int table, const std::string& text) {
-  OnDisk& disk = disk_[table];
-  if (writeAll(disk.fd, text)) {
-    disk.bytes += static_cast<long long>(text.size());
-    return true;
-  }
-  // Take back a line written in part, so that the table stays made of whole lines.
-  if (::ftruncate(disk.fd, disk.bytes) != 0) close(table);
-  return false;
-}
-
-bool ResultTables::rewriteTable(int table, const std::string& text) {
-  close(table);
-  const std::string& name = names_[table];
-  const std::string temporary = name + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  if (!writeAll(fd, text) || ::fsync(fd) != 0) {
-    ::close(fd);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  if (::close(fd) != 0 || std::rename(temporary.c_str(), name.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  OnDisk& disk = disk_[table];
-  disk.fd = ::open(name.c_str(), O_WRONLY | O_APPEND);
-  disk.bytes = static_cast<long long>(text.size());
-  return true;
-}
-
-void ResultTables::close(int table) {
-  if (disk_[table].fd >= 0) ::close(disk_[table].fd);
-  disk_[table].fd = -1;
 }
 
 }  // namespace stemscan

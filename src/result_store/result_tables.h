@@ -1,17 +1,15 @@
 // ResultTables: the four tables of a ResultStore on disk (<base>_len.txt, _or.txt, _seg.txt,
-// _tip.txt), kept current image by image without ever leaving a torn table behind.
-//
-// New lines are appended, each in one write; anything else (an earlier line changed, a new
-// group of columns, another orientation parameter, a write that failed) rewrites the table
-// whole into a temporary file beside it, which is flushed to disk and then renamed over the
-// table. So a table on disk, whenever the program is stopped, is absent or made of whole lines,
-// and an earlier run's table is only ever replaced by a complete new one.
+// _tip.txt), kept current image by image without ever leaving a torn table behind (see
+// AppendableFile). A new group of columns or another orientation parameter rewrites a table
+// whole.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "result_store/appendable_file.h"
 #include "result_store/result_store.h"
 
 namespace stemscan {
@@ -21,7 +19,6 @@ class ResultTables {
   static constexpr int kTables = 4;
 
   explicit ResultTables(const std::string& base);
-  ~ResultTables();
   ResultTables(const ResultTables&) = delete;
   ResultTables& operator=(const ResultTables&) = delete;
 
@@ -41,25 +38,13 @@ class ResultTables {
   std::vector<std::string> failedNames() const;
 
  private:
-  struct OnDisk {
-    int fd = -1;              // open for appending; -1 when the table must be rewritten
-    unsigned rows = 0;        // lines on disk
-    std::size_t columns = 0;  // value groups per line
-    float orientationParameter = 0.0f;
-    long long bytes = 0;  // size on disk
-    bool failed = false;
-  };
-
   std::string render(int table, const ResultStore& store, float orientationParameter,
                      unsigned from) const;
-  bool append(int table, const std::string& text);
-  bool rewriteTable(int table, const std::string& text);
-  void close(int table);
   void write(int table, const ResultStore& store, float orientationParameter, bool whole);
 
   std::string base_;
   std::array<std::string, kTables> names_;
-  std::array<OnDisk, kTables> disk_;
+  std::vector<std::unique_ptr<AppendableFile>> files_;
 };
 
 }  // namespace stemscan

@@ -1,0 +1,52 @@
+#include "export/exports.h"
+
+#include <iostream>
+
+#include "export/growth.h"
+#include "export/growth_plot.h"
+#include "export/long_table.h"
+
+namespace stemscan {
+
+Exports::Exports(const std::string& base)
+    : long_table_(base + ".csv"),
+      contours_(base + "_contours.csv"),
+      growth_table_(base + "_growth.csv"),
+      growth_plot_(base + "_growth.svg") {}
+
+void Exports::update(const ExportSources& sources) { write(sources, false); }
+
+void Exports::rewrite(const ExportSources& sources) {
+  write(sources, true);
+  growth_failed_ = !writeFileWhole(growth_table_, growthTable(sources));
+  if (growth_failed_) std::cerr << "cannot write file " << growth_table_ << std::endl;
+  plot_failed_ = !writeFileWhole(growth_plot_, growthPlot(sources));
+  if (plot_failed_) std::cerr << "cannot write file " << growth_plot_ << std::endl;
+}
+
+void Exports::write(const ExportSources& sources, bool whole) {
+  // The scale set with 'm' changes every line's millimetres.
+  const std::string layout = sources.experiment.px_per_mm ? fixed(*sources.experiment.px_per_mm, 9)
+                                                          : std::string("no scale");
+  long_table_.update(
+      sources.images(), layout, whole,
+      [&sources](unsigned from) { return longTableLines(sources, from); }, longTableHeader());
+  contours_.update(
+      sources.images(), "", whole,
+      [&sources](unsigned from) { return contourLines(sources, from); }, contoursHeader());
+}
+
+std::vector<std::string> Exports::names() const {
+  return {long_table_.name(), contours_.name(), growth_table_, growth_plot_};
+}
+
+std::vector<std::string> Exports::failedNames() const {
+  std::vector<std::string> failed;
+  if (long_table_.failed()) failed.push_back(long_table_.name());
+  if (contours_.failed()) failed.push_back(contours_.name());
+  if (growth_failed_) failed.push_back(growth_table_);
+  if (plot_failed_) failed.push_back(growth_plot_);
+  return failed;
+}
+
+}  // namespace stemscan

@@ -1,0 +1,14 @@
+// <out>_growth.svg: every hypocotyl's length against time, coloured by label, with a legend,
+// axes with ticks and units and, when a layout names the seedlings, each label's mean with a
+// band of one standard error. Plain SVG 1.1.
+#pragma once
+
+#include <string>
+
+#include "export/export_sources.h"
+
+namespace stemscan {
+
+std::string growthPlot(const ExportSources& sources);
+
+}  // namespace stemscan

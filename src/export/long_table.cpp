@@ -1,0 +1,85 @@
+#include "export/long_table.h"
+
+#include "experiment/csv.h"
+#include "snake/snake.h"
+
+namespace stemscan {
+
+namespace {
+const std::vector<Vec2> kNoContour;
+}  // namespace
+
+const std::vector<Vec2>& ExportSources::contour(int s, unsigned t) const {
+  const auto& series = store.series;
+  if (s < 0 || static_cast<std::size_t>(s) >= series.size() || t >= series[s].size()) {
+    return kNoContour;
+  }
+  return series[s][t];
+}
+
+std::string fixed(double value, int decimals) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out.setf(std::ios::fixed);
+  out.precision(decimals);
+  out << value;
+  return out.str();
+}
+
+std::string longTableHeader() {
+  return "image,file,time_h,hypocotyl,row,col,label,status,length_px,length_mm,orientation_deg,"
+         "top_x,top_y,base_x,base_y,points,corrected\n";
+}
+
+std::string longTableLines(const ExportSources& sources, unsigned from) {
+  std::string out;
+  Snake scratch(5);
+  const Experiment& experiment = sources.experiment;
+  for (unsigned t = from; t < sources.images(); ++t) {
+    const std::string file = t < sources.files.size() ? csvField(sources.files[t]) : "";
+    const std::optional<double> hours = experiment.hoursAt(t);
+    const std::string time = hours ? fixed(*hours, 4) : "";
+    const bool skipped = sources.store.isSkipped(t);
+    for (int s = 0; s < sources.hypocotyls(); ++s) {
+      const std::vector<Vec2>& points = sources.contour(s, t);
+      const bool measured = !skipped && !points.empty();
+      out += std::to_string(t) + "," + file + "," + time + "," + std::to_string(s) + "," +
+             std::to_string(s / sources.nb_cols + 1) + "," +
+             std::to_string(s % sources.nb_cols + 1) + "," + csvField(experiment.labelOf(s)) + ",";
+      if (measured) {
+        scratch.clear();
+        for (const Vec2& p : points) scratch.append(p);
+        const float length = scratch.length();
+        out += "measured," + fixed(length, 3) + ",";
+        if (experiment.px_per_mm) out += fixed(length / *experiment.px_per_mm, 3);
+        out += "," + fixed(scratch.orientation(sources.orientationParameter), 3) + "," +
+               fixed(points.front().x, 3) + "," + fixed(points.front().y, 3) + "," +
+               fixed(points.back().x, 3) + "," + fixed(points.back().y, 3) + "," +
+               std::to_string(points.size()) + ",";
+      } else {
+        out += skipped ? "skipped,,,,,,,,," : "off,,,,,,,,,";
+      }
+      out += sources.store.isCorrected(s, t) ? "1\n" : "0\n";
+    }
+  }
+  return out;
+}
+
+std::string contoursHeader() { return "image,hypocotyl,point,x,y\n"; }
+
+std::string contourLines(const ExportSources& sources, unsigned from) {
+  std::string out;
+  for (unsigned t = from; t < sources.images(); ++t) {
+    if (sources.store.isSkipped(t)) continue;
+    for (int s = 0; s < sources.hypocotyls(); ++s) {
+      const std::vector<Vec2>& points = sources.contour(s, t);
+      for (std::size_t k = 0; k < points.size(); ++k) {
+        out += std::to_string(t) + "," + std::to_string(s) + "," + std::to_string(k) + "," +
+               fixed(points[k].x, 3) + "," + fixed(points[k].y, 3) + "\n";
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace stemscan

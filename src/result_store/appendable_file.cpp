@@ -1,0 +1,93 @@
+#include "result_store/appendable_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+namespace stemscan {
+namespace {
+
+// Writes all of `text` to `fd`; false on any error.
+bool writeAll(int fd, const std::string& text) {
+  const char* data = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool writeFileWhole(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  if (!writeAll(fd, text) || ::fsync(fd) != 0) {
+    ::close(fd);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  if (::close(fd) != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+AppendableFile::AppendableFile(std::string name) : name_(std::move(name)) {}
+
+AppendableFile::~AppendableFile() { close(); }
+
+bool AppendableFile::update(unsigned images, const std::string& layout, bool whole,
+                            const Render& render, const std::string& header) {
+  const bool appendable = !whole && fd_ >= 0 && layout == layout_ && images_ <= images;
+  bool written = false;
+  if (appendable) {
+    if (images_ == images) return true;
+    written = append(render(images_));
+  } else {
+    written = rewrite(header + render(0));
+  }
+  failed_ = !written;
+  if (!written) {
+    std::cerr << "cannot write file " << name_ << std::endl;
+    close();  // the next writing starts over, whole
+    return false;
+  }
+  images_ = images;
+  layout_ = layout;
+  return true;
+}
+
+bool AppendableFile::append(const std::string& text) {
+  if (writeAll(fd_, text)) {
+    bytes_ += static_cast<long long>(text.size());
+    return true;
+  }
+  // Take back lines written in part, so that the file stays made of whole lines.
+  if (::ftruncate(fd_, bytes_) != 0) close();
+  return false;
+}
+
+bool AppendableFile::rewrite(const std::string& text) {
+  close();
+  if (!writeFileWhole(name_, text)) return false;
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND);
+  bytes_ = static_cast<long long>(text.size());
+  return true;
+}
+
+void AppendableFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace stemscan
