@@ -50,10 +50,13 @@ bool takesValue(const std::string& name) {
   return false;
 }
 
-bool isFlag(const std::string& name) { return name == "--trace" || name == "--base"; }
+bool isFlag(const std::string& name) {
+  return name == "--trace" || name == "--base" || name == "--refine";
+}
 
 const char* const kValidOptions =
-    "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, cot=<text>, "
+    "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
+    "cot=<text>, "
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
     "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
 
@@ -231,6 +234,9 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
     } else if (option.name == "--base") {
       out << "moving base" << std::endl;
       analyzer.setMovingBase(true);
+    } else if (option.name == "--refine") {
+      out << "refined fit" << std::endl;
+      analyzer.setRefine(true);
     }
   }
   analyzer.experiment = settings.experiment;

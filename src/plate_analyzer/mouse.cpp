@@ -64,6 +64,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
         s->baseTracker.pos = p;
         s->setLastPoint(s->baseTracker.pos);
         markEdited(i);
+        base_set_[static_cast<std::size_t>(i)] = true;
       }
     } else if (event == kRightUp && beginModalWait()) {
       const int i = nearestSnake(p, 0, -2);
@@ -212,6 +213,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
       s.topTracker.pos = s.point(0);
     } else if (drag_point == s.pointCount() - 1) {
       s.baseTracker.pos = s.lastPoint();
+      base_set_[static_cast<std::size_t>(selected)] = true;
     }
   }
   showSelected();
@@ -281,6 +283,7 @@ void PlateAnalyzer::setRowBottom(int y) {
   for (int c = 0; c < nb_cols; ++c) {
     snakes[row * nb_cols + c].pinBase(y);
     markEdited(row * nb_cols + c);
+    base_set_[static_cast<std::size_t>(row * nb_cols + c)] = true;
   }
   refreshDisplay(kRed);
 }

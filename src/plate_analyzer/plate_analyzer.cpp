@@ -18,7 +18,8 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       windows_(windows),
       random_(random),
       created_(static_cast<std::size_t>(rows) * cols, false),
-      edited_(static_cast<std::size_t>(rows) * cols, false) {
+      edited_(static_cast<std::size_t>(rows) * cols, false),
+      base_set_(static_cast<std::size_t>(rows) * cols, false) {
   // Copies of one Snake share its scratch matrices until each gets its own.
   for (Snake& s : snakes) s.setHalfWindow(5);
 }

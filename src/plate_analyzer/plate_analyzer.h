@@ -69,6 +69,8 @@ class PlateAnalyzer {
   void deactivateAll();
   void setTrace(bool on) { trace = on; }
   void setMovingBase(bool on) { moving_base = on; }
+  // The refined fit (--refine): the top to the stem's apex, every point on its centreline.
+  void setRefine(bool on) { refine = on; }
   void setMaxGrowth(int n) { tuning.maxGrowth = n; }
   // One self-updating progress line on standard error (for unattended runs on a terminal).
   void setShowProgress(bool on) { show_progress_ = on; }
@@ -189,6 +191,7 @@ class PlateAnalyzer {
   bool save_images = false;
   bool trace = false;
   bool moving_base = false;
+  bool refine = false;
   bool show_orientation = false;
   std::string image_ext = ".tif";
   std::string image_prefix = "results/track";
@@ -286,6 +289,7 @@ class PlateAnalyzer {
   ScaleMeasure scale_;
   std::vector<bool> created_;
   std::vector<bool> edited_;
+  std::vector<bool> base_set_;  // the user put the base (row bottom, Shift + Ctrl, a drag)
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;
   std::string title_;

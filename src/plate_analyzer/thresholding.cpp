@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "plate_analyzer/plate_analyzer.h"
+#include "refine/stem_refiner.h"
 
 namespace stemscan {
 namespace {
@@ -142,7 +143,10 @@ void PlateAnalyzer::trackHypocotyl(int index, int endMode) {
   s->topTracker.track(mask, mask_prev, tuning.maxGrowth);
   if (moving_base) s->baseTracker.track(mask, mask_prev, tuning.maxGrowth);
   placeEnds(*s);
-  s->optimise(mask, 10, endMode, random_);
+  // The refined fit falls back on the plain one where it finds no stem.
+  if (!refine || !refineOnStem(*s, mask, base_set_[static_cast<std::size_t>(index)])) {
+    s->optimise(mask, 10, endMode, random_);
+  }
 }
 
 void PlateAnalyzer::refitHypocotyl(int index) {

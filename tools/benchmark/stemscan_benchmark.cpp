@@ -67,35 +67,85 @@ struct Outcome {
   int status = 0;
 };
 
-Outcome measure(const Condition& c, const std::string& folder) {
-  std::filesystem::create_directories(folder);
-  stemscan::sample::writePlate(c.plate, folder, "plate", c.format, folder + "/truth.csv");
-  const std::string script = folder + "/session.txt";
-  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, 120, true);
-  std::vector<std::string> args = {folder + "/plate00." + c.format, std::to_string(c.plate.rows),
-                                   std::to_string(c.plate.cols), folder + "/out",
-                                   "--script=" + script};
-  if (c.movingBase) args.push_back("--base");
+std::string read(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
-  Outcome o;
+// Runs StemScan quietly; its status, and the seconds it took.
+int runQuietly(const std::vector<std::string>& args, const std::string& folder, double* seconds) {
   std::ostringstream sink;
   std::streambuf* out = std::cout.rdbuf(sink.rdbuf());
   std::streambuf* err = std::cerr.rdbuf(sink.rdbuf());
   const auto start = std::chrono::steady_clock::now();
-  o.status = stemscan::stemScanMain(args, folder);
-  o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const int status = stemscan::stemScanMain(args, folder);
+  *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::cout.rdbuf(out);
   std::cerr.rdbuf(err);
+  return status;
+}
 
-  const auto read = [](const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  };
-  o.accuracy = stemscan::sample::evaluate(c.plate, read(folder + "/out_len.txt"),
-                                          read(folder + "/out_tip.txt"));
+Outcome measure(const Condition& c, const std::string& folder, bool refine) {
+  std::filesystem::create_directories(folder);
+  if (!std::filesystem::exists(folder + "/truth.csv")) {
+    stemscan::sample::writePlate(c.plate, folder, "plate", c.format, folder + "/truth.csv");
+  }
+  const std::string script = folder + "/session.txt";
+  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, 120, true);
+  const std::string out = folder + (refine ? "/refined" : "/out");
+  std::vector<std::string> args = {folder + "/plate00." + c.format, std::to_string(c.plate.rows),
+                                   std::to_string(c.plate.cols), out, "--script=" + script};
+  if (c.movingBase) args.push_back("--base");
+  if (refine) args.push_back("--refine");
+
+  Outcome o;
+  o.status = runQuietly(args, folder, &o.seconds);
+  o.accuracy = stemscan::sample::evaluate(c.plate, read(out + "_len.txt"), read(out + "_tip.txt"));
   return o;
+}
+
+// The cry1 photographs in both modes: tops against the apexes marked by eye, and the share of
+// contour points on the stem.
+int realSequence(const std::string& data, const std::string& folder) {
+  if (!std::filesystem::exists(data + "/1.TIF") || !std::filesystem::exists(data + "/tops.csv")) {
+    std::printf("\ncry1: no photographs at %s (give the folder as the second argument)\n",
+                data.c_str());
+    return 0;
+  }
+  std::filesystem::create_directories(folder);
+  const std::string session = folder + "/session.txt";
+  {
+    std::ofstream out(session);
+    out << "seed 1\n";
+    for (const char* top : {"225 769", "507 761", "750 718", "995 724", "1239 710"}) {
+      out << "mouse StemScan rup " << top << " alt\n";
+    }
+    out << "key space\nslider thresholding threshold 70\nkey space\nkey space\n";
+  }
+  const auto marks = stemscan::sample::readMarkedTops(data + "/tops.csv");
+  std::printf("\n%-7s %8s %8s %10s %9s %12s %8s\n", "cry1", "top mean", "worst", "within 15",
+              "on stem", "worst image", "seconds");
+  int failures = 0;
+  for (bool refine : {false, true}) {
+    const std::string out = folder + (refine ? "/refined" : "/out");
+    std::vector<std::string> args = {data + "/1.TIF", "1", "5", out, "--script=" + session};
+    if (refine) args.push_back("--refine");
+    double seconds = 0.0;
+    failures += runQuietly(args, folder, &seconds) != 0;
+    const auto tops = stemscan::sample::compareTops(marks, read(out + "_tip.txt"));
+    const auto stem = stemscan::sample::pointsOnStem(data, read(out + "_contours.csv"), 70, 2);
+    std::printf("%-7s %6.1fpx %6.1fpx %9.1f%% %8.1f%% %11.1f%% %8.2f\n",
+                refine ? "refine" : "default", tops.mean, tops.worst, 100.0 * tops.within15,
+                100.0 * stem.mean, 100.0 * stem.worstImage, seconds);
+  }
+  std::printf(
+      "top: distance of the tracked top from the hook apex marked by eye (tops.csv, %zu marks);\n"
+      "on stem: share of contour points on dark pixels (threshold 70, 2 px tolerance), mean\n"
+      "over the images and at the worst image.\n",
+      marks.size());
+  return failures;
 }
 
 }  // namespace
@@ -111,20 +161,25 @@ int main(int argc, char** argv) {
     }
     root = made;
   }
-  std::printf("%-13s %6s %9s %9s %8s %8s %9s %7s %8s\n", "condition", "images", "len mean",
-              "len worst", "mean %", "worst %", "top mean", "lost", "seconds");
+  const std::string data = argc > 2 ? argv[2] : "../shared/data/cry1";
+  std::printf("%-13s %-7s %6s %9s %9s %8s %8s %9s %7s %8s\n", "condition", "mode", "images",
+              "len mean", "len worst", "mean %", "worst %", "top mean", "lost", "seconds");
   int failures = 0;
   const std::vector<Condition> all = conditions();
   for (std::size_t k = 0; k < all.size(); ++k) {
     const Condition& c = all[k];
-    const Outcome o = measure(c, root + "/" + std::to_string(k));
-    const Accuracy& a = o.accuracy;
-    failures += o.status != 0;
-    std::printf("%-13s %6d %7.2fpx %7.2fpx %7.2f%% %7.2f%% %7.2fpx %6.1f%% %8.2f%s\n",
-                c.name.c_str(), c.plate.images, a.meanLengthError, a.worstLengthError,
-                a.meanLengthErrorPercent, a.worstLengthErrorPercent, a.meanTopError,
-                100.0 * a.lostShare, o.seconds, o.status == 0 ? "" : "  (run failed)");
+    for (bool refine : {false, true}) {
+      const Outcome o = measure(c, root + "/" + std::to_string(k), refine);
+      const Accuracy& a = o.accuracy;
+      failures += o.status != 0;
+      std::printf("%-13s %-7s %6d %7.2fpx %7.2fpx %7.2f%% %7.2f%% %7.2fpx %6.1f%% %8.2f%s\n",
+                  refine ? "" : c.name.c_str(), refine ? "refine" : "default", c.plate.images,
+                  a.meanLengthError, a.worstLengthError, a.meanLengthErrorPercent,
+                  a.worstLengthErrorPercent, a.meanTopError, 100.0 * a.lostShare, o.seconds,
+                  o.status == 0 ? "" : "  (run failed)");
+    }
   }
+  failures += realSequence(data, root + "/cry1");
   std::printf(
       "\nlen: absolute length error against the true centreline length; top: distance of\n"
       "the measured top from the true top; lost: share of hypocotyl-images whose top is\n"

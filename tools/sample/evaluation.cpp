@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <limits>
+#include <map>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 namespace stemscan::sample {
@@ -93,6 +98,91 @@ Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
   }
   if (a.measurements > 0) a.lostShare = static_cast<double>(lost) / a.measurements;
   return a;
+}
+
+}  // namespace stemscan::sample
+
+namespace stemscan::sample {
+
+std::vector<MarkedTop> readMarkedTops(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<MarkedTop> marks;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    for (std::string field; std::getline(split, field, ',');) fields.push_back(field);
+    if (fields.size() < 5) continue;
+    MarkedTop mark;
+    mark.frame = std::stoi(fields[0]);
+    mark.seedling = std::stoi(fields[2]);
+    mark.x = std::stod(fields[3]);
+    mark.y = std::stod(fields[4]);
+    mark.uncertain = line.find("uncertain") != std::string::npos;
+    marks.push_back(mark);
+  }
+  return marks;
+}
+
+TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable) {
+  const auto tips = parseTable(tipTable);
+  TopAgreement agreement;
+  int within = 0;
+  for (const MarkedTop& mark : marks) {
+    double off = 1e9;
+    if (mark.frame < static_cast<int>(tips.size()) &&
+        2 * mark.seedling + 1 < static_cast<int>(tips[mark.frame].size())) {
+      const auto& row = tips[mark.frame];
+      off = std::hypot(row[2 * mark.seedling] - mark.x, row[2 * mark.seedling + 1] - mark.y);
+      if (std::isnan(off)) off = 1e9;
+    }
+    agreement.mean += off;
+    agreement.worst = std::max(agreement.worst, off);
+    within += off <= 15.0 ? 1 : 0;
+    ++agreement.marks;
+  }
+  if (agreement.marks > 0) {
+    agreement.mean /= agreement.marks;
+    agreement.within15 = static_cast<double>(within) / agreement.marks;
+  }
+  return agreement;
+}
+
+StemShare pointsOnStem(const std::string& folder, const std::string& contours, int threshold,
+                       int tolerance) {
+  std::map<int, std::vector<cv::Point2f>> byImage;
+  std::stringstream lines(contours);
+  std::string line;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    int image = 0, hypocotyl = 0, point = 0;
+    float x = 0, y = 0;
+    if (std::sscanf(line.c_str(), "%d,%d,%d,%f,%f", &image, &hypocotyl, &point, &x, &y) == 5) {
+      byImage[image].push_back({x, y});
+    }
+  }
+  StemShare share;
+  share.worstImage = byImage.empty() ? 0.0 : 1.0;
+  for (const auto& [image, points] : byImage) {
+    const cv::Mat grey =
+        cv::imread(folder + "/" + std::to_string(image + 1) + ".TIF", cv::IMREAD_GRAYSCALE);
+    if (grey.empty()) continue;
+    cv::Mat dark;
+    cv::compare(grey, threshold, dark, cv::CMP_LT);
+    cv::dilate(dark, dark,
+               cv::getStructuringElement(cv::MORPH_ELLIPSE,
+                                         cv::Size(2 * tolerance + 1, 2 * tolerance + 1)));
+    int on = 0;
+    for (const cv::Point2f& p : points) {
+      const cv::Point q(cvRound(p.x), cvRound(p.y));
+      on += cv::Rect(0, 0, dark.cols, dark.rows).contains(q) && dark.at<uchar>(q) != 0 ? 1 : 0;
+    }
+    const double s = static_cast<double>(on) / points.size();
+    share.mean += s / byImage.size();
+    share.worstImage = std::min(share.worstImage, s);
+  }
+  return share;
 }
 
 }  // namespace stemscan::sample

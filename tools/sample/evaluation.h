@@ -32,4 +32,32 @@ std::vector<std::vector<double>> parseTable(const std::string& text);
 Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
                   const std::string& tipTable, double lostPixels = 5.0);
 
+// A top marked by eye in a real sequence (tops.csv: frame,file,seedling,top_x,top_y,notes).
+struct MarkedTop {
+  int frame = 0;
+  int seedling = 0;
+  double x = 0;
+  double y = 0;
+  bool uncertain = false;
+};
+std::vector<MarkedTop> readMarkedTops(const std::string& path);
+
+struct TopAgreement {
+  int marks = 0;
+  double mean = 0;      // pixels
+  double worst = 0;     // pixels
+  double within15 = 0;  // share of marks within 15 px
+};
+// The tracked tops of a "_tip.txt" table (its text) against the marks.
+TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable);
+
+struct StemShare {
+  double mean = 0;        // over the images
+  double worstImage = 0;  // at the image with the smallest share
+};
+// The share of contour points (a "_contours.csv" text) on dark pixels (below `threshold`,
+// within `tolerance` pixels) of the photographs <folder>/1.TIF, 2.TIF, ... (image k: k+1.TIF).
+StemShare pointsOnStem(const std::string& folder, const std::string& contours, int threshold,
+                       int tolerance);
+
 }  // namespace stemscan::sample

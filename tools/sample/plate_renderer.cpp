@@ -79,6 +79,13 @@ cv::Point2f PlateRenderer::toImage(const cv::Point2f& p, int t) const {
          cv::Point2f(settings_.driftX * t, settings_.driftY * t);
 }
 
+std::vector<cv::Point2f> PlateRenderer::centrelineAt(int i, int t) const {
+  std::vector<cv::Point2f> line = centreline(seedlings_[static_cast<std::size_t>(i)],
+                                             settings_.startLength + settings_.growth * t);
+  for (cv::Point2f& p : line) p = toImage(p, t);
+  return line;
+}
+
 std::vector<SeedlingTruth> PlateRenderer::truth(int t) const {
   std::vector<SeedlingTruth> out;
   const float length = settings_.startLength + settings_.growth * t;

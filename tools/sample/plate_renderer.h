@@ -44,6 +44,8 @@ class PlateRenderer {
   cv::Mat render(int t, std::vector<SeedlingTruth>* truth = nullptr) const;
   // The truth alone, without drawing.
   std::vector<SeedlingTruth> truth(int t) const;
+  // The true centreline of hypocotyl i at image t, in image pixels from the base to the top.
+  std::vector<cv::Point2f> centrelineAt(int i, int t) const;
 
   const PlateSettings& settings() const { return settings_; }
 

@@ -1,0 +1,95 @@
+// The refined fit on plates whose stems grow and bend by known amounts, and the default fit
+// left exactly as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "main/command_line.h"
+#include "support/synthetic.h"
+#include "tools/sample/evaluation.h"
+#include "tools/sample/plate_renderer.h"
+
+namespace stemscan {
+namespace {
+
+using testing::readFile;
+
+double distanceToLine(const cv::Point2f& p, const std::vector<cv::Point2f>& line) {
+  double best = 1e9;
+  for (std::size_t k = 1; k < line.size(); ++k) {
+    const cv::Point2f a = line[k - 1];
+    const cv::Point2f d = line[k] - a;
+    const float t = std::clamp((p - a).dot(d) / std::max(1e-6f, d.dot(d)), 0.0f, 1.0f);
+    best = std::min(best, cv::norm(p - (a + d * t)));
+  }
+  return best;
+}
+
+TEST(RefinedFit, FollowsAGrowingBendingStemOverThirtyImages) {
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.cols = 2;
+  plate.width = 400;
+  plate.height = 320;
+  plate.curvature = 0.008f;
+  plate.growth = 3.0f;
+  ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
+  testing::writeFile(dir.file("s.txt"), sample::selectionSession(plate, 120, true));
+  const auto result =
+      testing::runSession(dir, {dir.file("plate00.png"), "1", "2", dir.file("out"), "--refine"},
+                          readFile(dir.file("s.txt")));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(testing::contains(result.out, "refined fit\n"));
+
+  const sample::PlateRenderer renderer(plate);
+  const auto tips = sample::parseTable(readFile(dir.file("out_tip.txt")));
+  ASSERT_EQ(tips.size(), 30u);
+  for (int t = 0; t < 30; ++t) {
+    for (const sample::SeedlingTruth& truth : renderer.truth(t)) {
+      const int s = truth.hypocotyl;
+      EXPECT_LT(std::hypot(tips[t][2 * s] - truth.topX, tips[t][2 * s + 1] - truth.topY), 3.0)
+          << "image " << t << ", hypocotyl " << s;
+    }
+  }
+  // Every other contour point lies on the true centreline (the top, checked above, may stand up
+  // to 3 px beyond its end).
+  const std::vector<std::string> lines = testing::lines(readFile(dir.file("out_contours.csv")));
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    int t = 0, s = 0, point = 0;
+    float x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(lines[k].c_str(), "%d,%d,%d,%f,%f", &t, &s, &point, &x, &y), 5);
+    if (point == 0) continue;
+    EXPECT_LT(distanceToLine({x, y}, renderer.centrelineAt(s, t)), 2.0) << lines[k];
+  }
+}
+
+TEST(DefaultFit, TablesOfTheSamplePlateStayAsTheyWere) {
+  // The tables the default fit gave for the built-in sample before the refined fit existed.
+  const std::string golden = std::string(STEMSCAN_SOURCE_DIR) + "/tests/golden/sample";
+  const std::string sample = std::string(STEMSCAN_BINARY_DIR) + "/images/sample";
+  if (!testing::fileExists(sample + "/sample00.png")) GTEST_SKIP() << "no sample at " << sample;
+  testing::TempDir dir;
+  const auto result =
+      testing::runSession(dir, {sample + "/sample00.png", "1", "6", dir.file("out"), "--seed=1"},
+                          readFile(sample + "/demo_session.txt"));
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const char* suffix : {"_len.txt", "_or.txt", "_seg.txt", "_tip.txt"}) {
+    EXPECT_EQ(readFile(dir.file(std::string("out") + suffix)), readFile(golden + suffix)) << suffix;
+  }
+
+  const std::string cry1 = std::string(STEMSCAN_DATA_DIR) + "/cry1";
+  if (!testing::fileExists(cry1 + "/1.TIF")) GTEST_SKIP() << "no cry1 photographs at " << cry1;
+  const auto real = testing::runSession(
+      dir, {cry1 + "/1.TIF", "1", "5", dir.file("cry1")},
+      readFile(std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt"));
+  ASSERT_EQ(real.status, 0) << real.err;
+  const std::string cry1Golden = std::string(STEMSCAN_SOURCE_DIR) + "/tests/golden/cry1";
+  for (const char* suffix : {"_len.txt", "_or.txt", "_seg.txt", "_tip.txt"}) {
+    EXPECT_EQ(readFile(dir.file(std::string("cry1") + suffix)), readFile(cry1Golden + suffix))
+        << suffix;
+  }
+}
+
+}  // namespace
+}  // namespace stemscan
