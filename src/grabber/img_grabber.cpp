@@ -98,9 +98,10 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
     count = static_cast<unsigned>(files.size());
   }
 
-  const cv::Mat image = loadColour(P);
-  width = image.cols;
-  height = image.rows;
+  // Decoded once: the first grab hands this image out.
+  first_image_ = loadColour(P);
+  width = first_image_.cols;
+  height = first_image_.rows;
   if (count == 0) {
     std::cerr << "cannot open file " << P << std::endl;
     first = current = 0;
@@ -117,16 +118,31 @@ std::string ImgGrabber::fileName(unsigned n) const {
   return prefix + number + extension;
 }
 
+ImgGrabber::~ImgGrabber() = default;
+
 void ImgGrabber::grab(cv::Mat& slot) {
   if (atEnd()) return;
   name = fileName(current);
+  if (current == first && !first_image_.empty()) {
+    slot = first_image_;
+    first_image_.release();
+  } else if (readAhead) {
+    if (!prefetcher_) {
+      prefetcher_ = std::make_unique<FramePrefetcher>(
+          [this](unsigned n) { return loadColour(fileName(n)); }, first, first + count);
+    }
+    slot = prefetcher_->take(current);
+  } else {
+    slot = loadColour(name);
+  }
   ++current;
-  slot = loadColour(name);
   std::cout << name << std::endl;
   if (loop && current >= first + count) current = first;
 }
 
 void ImgGrabber::release() {
+  prefetcher_.reset();
+  first_image_.release();
   name.clear();
   prefix.clear();
   extension.clear();

@@ -5,10 +5,12 @@
 // the (n - first)-th file of the list.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "grabber/frame_grabber.h"
+#include "grabber/frame_prefetcher.h"
 #include "grabber/sequence_listing.h"
 
 namespace stemscan {
@@ -25,6 +27,12 @@ class ImgGrabber : public FrameGrabber {
   static constexpr int kMaxDigits = 9;
 
   ImgGrabber(const std::string& examplePath, float fps);
+  ~ImgGrabber() override;
+  ImgGrabber(const ImgGrabber&) = delete;
+  ImgGrabber& operator=(const ImgGrabber&) = delete;
+
+  // The example image, decoded when the sequence was opened (empty once grabbed).
+  const cv::Mat& firstImage() const { return first_image_; }
 
   void grab(cv::Mat& slot) override;
   cv::Size getSize() const override { return cv::Size(width, height); }
@@ -64,6 +72,12 @@ class ImgGrabber : public FrameGrabber {
   std::string extension;
   unsigned first = 0;
   std::vector<SequenceFile> files;
+  // Frames after the one grabbed are decoded ahead on a second thread.
+  bool readAhead = true;
+
+ private:
+  cv::Mat first_image_;
+  std::unique_ptr<FramePrefetcher> prefetcher_;
 };
 
 }  // namespace stemscan

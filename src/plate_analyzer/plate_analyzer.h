@@ -22,6 +22,7 @@
 #include "result_store/result_store.h"
 #include "result_store/result_tables.h"
 #include "snake/snake.h"
+#include "util/image_writer.h"
 #include "util/random_source.h"
 #include "util/vec2.h"
 
@@ -156,7 +157,10 @@ class PlateAnalyzer {
   bool parseOverlayName(const std::string& value);
   // False, saying why, when an overlay image could replace a frame of the sequence or a table.
   bool overlaysSpareInputs(const std::string& outputName) const;
+  // Queues the overlay image of time index t; it is written on a second thread.
   void saveOverlay(unsigned t);
+  // Returns once every queued overlay image is on disk (or reported as not written).
+  void flushOverlays();
   // Where the tables are, and each hypocotyl's first and last length; or, when a table could
   // not be written, which. False in that case.
   bool printSummary() const;
@@ -295,6 +299,7 @@ class PlateAnalyzer {
   std::string title_;
   std::unique_ptr<ResultTables> tables_;
   std::unique_ptr<Exports> exports_;
+  std::unique_ptr<ImageWriter> overlay_writer_;
   std::vector<std::string> file_names_;  // of the sequence's images, for the exports
   ExportSources exportSources() const;
 };

@@ -103,13 +103,12 @@ void PlateAnalyzer::saveOverlay(unsigned t) {
       snakes[i].drawTrackers(whole);
     }
   }
-  bool written = false;
-  try {
-    written = cv::imwrite(name, whole);
-  } catch (const cv::Exception&) {
-    written = false;
-  }
-  if (!written) std::cerr << "cannot write image " << name << std::endl;
+  if (!overlay_writer_) overlay_writer_ = std::make_unique<ImageWriter>();
+  overlay_writer_->write(name, whole);
+}
+
+void PlateAnalyzer::flushOverlays() {
+  if (overlay_writer_) overlay_writer_->finish();
 }
 
 bool PlateAnalyzer::printSummary() const {

@@ -77,6 +77,7 @@ TEST_F(ResultFilesTest, OverlayImagesAndTheirFailures) {
   analyzer_.display = cv::Mat(20, 30, CV_8UC3, cv::Scalar(1, 2, 3));
   ASSERT_TRUE(analyzer_.parseOverlayName(dir_.file("track.png")));
   analyzer_.saveOverlay(7);
+  analyzer_.flushOverlays();
   EXPECT_TRUE(testing::fileExists(dir_.file("track007.png")));
 
   CapturedOutput output;
@@ -84,6 +85,7 @@ TEST_F(ResultFilesTest, OverlayImagesAndTheirFailures) {
   EXPECT_EQ(output.err(), "cannot find extension in filename trackpng\n");
   ASSERT_TRUE(analyzer_.parseOverlayName(dir_.file("no/such/folder/track.png")));
   analyzer_.saveOverlay(1234);
+  analyzer_.flushOverlays();
   EXPECT_TRUE(testing::contains(output.err(),
                                 "cannot write image " + dir_.file("no/such/folder/track1234.png")));
 }

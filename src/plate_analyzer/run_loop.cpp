@@ -40,6 +40,7 @@ int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
   if (!stopped_) rowBottomPhase();
   if (!stopped_) monitor();
 
+  flushOverlays();
   writeResultFiles();
   const bool written = printSummary();
   grabber->release();
@@ -55,8 +56,7 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
     std::cerr << "no image of the sequence " << imagePath << " can be read" << std::endl;
     return false;
   }
-  cv::Mat first;
-  grabber->grab(first);
+  const cv::Mat first = grabber->firstImage();
   if (first.empty()) {
     std::cerr << "cannot read the first image " << grabber->lastName() << std::endl;
     return false;
@@ -72,7 +72,6 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   mask.setTo(0);
   roi = cv::Rect(0, 0, frame_size_.width, frame_size_.height);
   mask_prev = mask.clone();
-  grabber->skip(-1);
   grey.create(frame_size_, CV_8UC1);
   grey.setTo(0);
   grey_prev = grey.clone();

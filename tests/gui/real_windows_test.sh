@@ -55,7 +55,7 @@ app_pid=$!
 window_id() {
   for _ in $(seq 100); do
     local id
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | tail -1)
+    id=$(xdotool search --name "^$1( - .*)?\$" 2>/dev/null | tail -1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done

@@ -1,0 +1,45 @@
+// FramePrefetcher: reads the next frames of a sequence on a second thread while the current one
+// is analysed. At most `depth` frames wait decoded, so memory stays flat; asking for any other
+// frame than the next (a step back, a seek) reads it at once and reads ahead from there.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <opencv2/core/mat.hpp>
+#include <thread>
+
+namespace stemscan {
+
+class FramePrefetcher {
+ public:
+  // `load` decodes frame n (an empty image where it cannot); frames run from `first` to
+  // `end` - 1.
+  FramePrefetcher(std::function<cv::Mat(unsigned)> load, unsigned first, unsigned end,
+                  unsigned depth = 2);
+  ~FramePrefetcher();
+  FramePrefetcher(const FramePrefetcher&) = delete;
+  FramePrefetcher& operator=(const FramePrefetcher&) = delete;
+
+  // Frame n, decoded; the frames after it are read ahead.
+  cv::Mat take(unsigned n);
+
+ private:
+  void work();
+
+  std::function<cv::Mat(unsigned)> load_;
+  const unsigned end_;
+  const unsigned depth_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<unsigned, cv::Mat> ready_;
+  unsigned next_;       // the next frame the worker reads
+  unsigned limit_;      // the worker reads frames below this
+  unsigned loading_;    // the frame being read, or end_ when none
+  unsigned epoch_ = 0;  // bumped when the reading starts over elsewhere
+  bool stop_ = false;
+  std::thread worker_;
+};
+
+}  // namespace stemscan
