@@ -284,6 +284,9 @@ class PlateAnalyzer {
   bool stopped_ = false;
   int stop_status_ = kRunOk;
   bool modal_wait_ = false;
+  // The threshold `mask` and `mask_prev` hold their images at; -1 while they hold the grey.
+  int mask_level_ = -1;
+  int mask_prev_level_ = -1;
   bool show_progress_ = false;
   struct ScaleMeasure {
     int clicks = -1;  // ends clicked so far; -1 when no measure runs

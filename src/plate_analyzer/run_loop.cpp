@@ -72,6 +72,8 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   mask.setTo(0);
   roi = cv::Rect(0, 0, frame_size_.width, frame_size_.height);
   mask_prev = mask.clone();
+  mask_level_ = -1;
+  mask_prev_level_ = -1;
   grey.create(frame_size_, CV_8UC1);
   grey.setTo(0);
   grey_prev = grey.clone();
@@ -109,6 +111,8 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);
   if (!display_clean.empty()) grey_prev.copyTo(mask_prev);
   grey.copyTo(mask);
+  mask_level_ = -1;
+  mask_prev_level_ = -1;
   display.copyTo(display_clean);
   return true;
 }

@@ -26,8 +26,15 @@ void PlateAnalyzer::applyThreshold(int index) {
     tuning.threshold = thresholds[selected];
   }
   if (tuning.threshold < 0 || grey.empty()) return;
-  cv::threshold(grey_prev, mask_prev, tuning.threshold, 255, cv::THRESH_BINARY);
-  cv::threshold(grey, mask, tuning.threshold, 255, cv::THRESH_BINARY);
+  // Hypocotyls mostly share one threshold: each image is thresholded once per value in a row.
+  if (mask_prev_level_ != tuning.threshold) {
+    cv::threshold(grey_prev, mask_prev, tuning.threshold, 255, cv::THRESH_BINARY);
+    mask_prev_level_ = tuning.threshold;
+  }
+  if (mask_level_ != tuning.threshold) {
+    cv::threshold(grey, mask, tuning.threshold, 255, cv::THRESH_BINARY);
+    mask_level_ = tuning.threshold;
+  }
 }
 
 void PlateAnalyzer::setThreshold(int value) {

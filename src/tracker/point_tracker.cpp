@@ -5,6 +5,8 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/video/tracking.hpp>
 
+#include "tracker/corner_map.h"
+
 namespace stemscan {
 namespace {
 
@@ -26,12 +28,12 @@ int PointTracker::trackFeatures(const cv::Mat& current, const cv::Mat& previous,
   if (previous.empty() || current.size() != previous.size()) return 0;
 
   // Halve the quality level until enough corners turn up or the level reaches its floor.
+  // One map of corner strength serves every level.
+  const CornerMap strength(previous);
   std::vector<cv::Point2f> corners;
   float quality = 0.1f;
   do {
-    corners.clear();
-    cv::goodFeaturesToTrack(previous, corners, maxFeatures, quality, 2.0, cv::noArray(), 3, false,
-                            0.04);
+    corners = strength.detect(maxFeatures, quality, 2.0);
     quality /= 2.0f;
   } while (static_cast<int>(corners.size()) < kEnoughFeatures && quality > 1e-6f);
   const int count = static_cast<int>(corners.size());

@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "support/synthetic.h"
+#include "tracker/corner_map.h"
 
 namespace stemscan {
 namespace {
@@ -94,6 +95,40 @@ TEST(PointTrackerFailure, NeverPlacedOrOutsideTheImageIsHarmless) {
   EXPECT_NEAR(tracker.pos.x, 199.5f, 0.5f);
   // Images of different sizes are refused, not compared.
   EXPECT_EQ(tracker.track(image, texture(100, 100, 1), 5), Vec2());
+}
+
+}  // namespace
+}  // namespace stemscan
+
+namespace stemscan {
+namespace {
+
+// The detector tried at one quality level after another finds exactly what the library's
+// goodFeaturesToTrack finds, on textures, on thresholded stems full of equal strengths, and in
+// views of a larger image.
+TEST(CornerMapDetection, FindsWhatGoodFeaturesToTrackFinds) {
+  std::vector<cv::Mat> images;
+  for (unsigned seed = 1; seed <= 4; ++seed) images.push_back(testing::texture(151, 131, seed));
+  cv::Mat stem(131, 151, CV_8UC1, cv::Scalar(255));
+  cv::line(stem, {70, 10}, {80, 120}, cv::Scalar(0), 6);
+  cv::ellipse(stem, {70, 12}, {12, 5}, 20, 0, 360, cv::Scalar(0), cv::FILLED);
+  images.push_back(stem);
+  images.push_back(cv::Mat(131, 151, CV_8UC1, cv::Scalar(200)));
+  const cv::Mat large = testing::texture(400, 300, 9);
+  images.push_back(large(cv::Rect(37, 21, 151, 131)));
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const CornerMap map(images[i]);
+    for (double quality = 0.1; quality > 1e-6; quality /= 2.0) {
+      std::vector<cv::Point2f> expected;
+      cv::goodFeaturesToTrack(images[i], expected, 100, quality, 2.0, cv::noArray(), 3, false,
+                              0.04);
+      const std::vector<cv::Point2f> found = map.detect(100, quality, 2.0);
+      ASSERT_EQ(found.size(), expected.size()) << "image " << i << ", quality " << quality;
+      for (std::size_t k = 0; k < found.size(); ++k) {
+        ASSERT_EQ(found[k], expected[k]) << "image " << i << ", quality " << quality;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,163 @@
+// stemscan-speed: how fast StemScan goes through a sequence, as a ratio to the time that only
+// decoding the same files takes (measured in the same run), for 24 and 96 hypocotyls on
+// 2000 x 1500 plates, png, jpg and tif, with and without png overlays, in both fitting modes;
+// and the peak memory of 30 against 300 images.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "main/command_line.h"
+#include "tools/sample/evaluation.h"
+#include "tools/sample/plate_renderer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string name(const std::string& folder, int t, const std::string& format) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%02d", t);
+  return folder + "/plate" + number + "." + format;
+}
+
+// Seconds per image to decode the sequence, best of three.
+double decodeTime(const std::string& folder, int images, const std::string& format) {
+  double best = 1e9;
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    const auto start = Clock::now();
+    for (int t = 0; t < images; ++t) cv::imread(name(folder, t, format), cv::IMREAD_COLOR);
+    best = std::min(best, since(start) / images);
+  }
+  return best;
+}
+
+// Seconds per image to encode the frames as png overlays.
+double encodeTime(const std::string& folder, int images, const std::string& format) {
+  const cv::Mat frame = cv::imread(name(folder, 0, format), cv::IMREAD_COLOR);
+  const auto start = Clock::now();
+  for (int t = 0; t < images; ++t) cv::imwrite(folder + "/encoded.png", frame);
+  return since(start) / images;
+}
+
+// Seconds per image of a headless run, best of two.
+double runTime(const std::vector<std::string>& args, const std::string& folder, int images) {
+  double best = 1e9;
+  for (int repeat = 0; repeat < 2; ++repeat) {
+    std::ostringstream sink;
+    std::streambuf* out = std::cout.rdbuf(sink.rdbuf());
+    std::streambuf* err = std::cerr.rdbuf(sink.rdbuf());
+    const auto start = Clock::now();
+    const int status = stemscan::stemScanMain(args, folder);
+    const double seconds = since(start);
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+    if (status != 0) std::printf("(run failed with status %d)\n", status);
+    best = std::min(best, seconds / images);
+  }
+  return best;
+}
+
+// Renders the plate once into `folder`, with its selection session.
+void prepare(const stemscan::sample::PlateSettings& plate, const std::string& folder,
+             const std::string& format) {
+  if (fs::exists(name(folder, plate.images - 1, format))) return;
+  fs::create_directories(folder);
+  stemscan::sample::writePlate(plate, folder, "plate", format, folder + "/truth.csv");
+  std::ofstream(folder + "/session.txt") << stemscan::sample::selectionSession(plate, 120, true);
+}
+
+// Peak resident memory, in MiB, of a run in a child process.
+double peakMemory(const std::vector<std::string>& args) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::ofstream sink("/dev/null");
+    std::cout.rdbuf(sink.rdbuf());
+    std::cerr.rdbuf(sink.rdbuf());
+    _exit(stemscan::stemScanMain(args, "."));
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(child, &status, 0, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string root = argc > 1 ? argv[1] : "speed_benchmark";
+  const int images = 30;
+  std::printf("%-12s %-6s %-7s %9s %9s %7s\n", "hypocotyls", "format", "mode", "decode", "cycle",
+              "ratio");
+  for (int cells : {24, 96}) {
+    stemscan::sample::PlateSettings plate;
+    plate.rows = cells == 24 ? 4 : 8;
+    plate.cols = cells == 24 ? 6 : 12;
+    plate.width = 2000;
+    plate.height = 1500;
+    plate.images = images;
+    for (const std::string format : {"png", "jpg", "tif"}) {
+      const std::string folder = root + "/" + std::to_string(cells) + "_" + format;
+      prepare(plate, folder, format);
+      const double decode = decodeTime(folder, images, format);
+      for (bool refine : {false, true}) {
+        std::vector<std::string> args = {name(folder, 0, format), std::to_string(plate.rows),
+                                         std::to_string(plate.cols), folder + "/out",
+                                         "--script=" + folder + "/session.txt"};
+        if (refine) args.push_back("--refine");
+        const double cycle = runTime(args, folder, images);
+        std::printf("%-12d %-6s %-7s %7.1fms %7.1fms %6.2fx\n", cells, format.c_str(),
+                    refine ? "refine" : "default", 1000 * decode, 1000 * cycle, cycle / decode);
+        if (format == "png") {
+          args.push_back("imagefile=" + folder + "/ov.png");
+          const double encode = encodeTime(folder, images, format);
+          const double withOverlays = runTime(args, folder, images);
+          std::printf("%-12d %-6s %-7s %7.1fms %7.1fms %6.2fx  (png overlays; encode %.1f ms)\n",
+                      cells, "png+ov", refine ? "refine" : "default",
+                      1000 * std::max(decode, encode), 1000 * withOverlays,
+                      withOverlays / std::max(decode, encode), 1000 * encode);
+        }
+      }
+    }
+  }
+  // Memory: 30 against 300 images of a 1000 x 750 plate of 24 hypocotyls.
+  stemscan::sample::PlateSettings plate;
+  plate.rows = 4;
+  plate.cols = 6;
+  plate.width = 1000;
+  plate.height = 750;
+  plate.images = 300;
+  const std::string folder = root + "/memory";
+  prepare(plate, folder, "jpg");
+  std::vector<double> peaks;
+  for (int n : {30, 300}) {
+    const std::string sub = folder + "/" + std::to_string(n);
+    fs::create_directories(sub);
+    for (int t = 0; t < n; ++t) {
+      const std::string link = name(sub, t, "jpg");
+      if (!fs::exists(link)) fs::create_symlink(fs::absolute(name(folder, t, "jpg")), link);
+    }
+    peaks.push_back(peakMemory(
+        {name(sub, 0, "jpg"), "4", "6", sub + "/out", "--script=" + folder + "/session.txt"}));
+  }
+  std::printf("\npeak memory: %.1f MiB for 30 images, %.1f MiB for 300 (%+.1f %%)\n", peaks[0],
+              peaks[1], 100.0 * (peaks[1] / peaks[0] - 1.0));
+  std::printf(
+      "decode: reading the files alone; cycle: a headless run, per image; ratio: cycle "
+      "over decode\n(with overlays: over the larger of decode and png encode).\n");
+  return 0;
+}
