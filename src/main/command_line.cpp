@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
 #include "gui/highgui_window_system.h"
@@ -252,6 +253,9 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   const StartupSettings& settings = *parsed.settings;
   // The program reports its own failures; the image library's warnings would only repeat them.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
+  // The analysis works on many small regions, where the library's worker threads cost more
+  // than they save, and the second core decodes ahead and writes overlays behind.
+  cv::setNumThreads(1);
 
   std::optional<SessionScript> script;
   if (!settings.script_path.empty()) {
