@@ -41,6 +41,7 @@ void PlateAnalyzer::showDisplay() {
 void PlateAnalyzer::createMainWindow(const std::string& name) {
   display_clean = display.clone();
   display_work = display.clone();
+  grey_is_clean_ = false;
   window_name = name;
   std::cout << "image size " << display.cols << " " << display.rows << std::endl;
   windows_.createWindow(window_name);

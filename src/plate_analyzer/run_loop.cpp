@@ -77,6 +77,7 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   grey.create(frame_size_, CV_8UC1);
   grey.setTo(0);
   grey_prev = grey.clone();
+  grey_is_clean_ = false;
   return true;
 }
 
@@ -107,8 +108,17 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   if (roi_active) resetZoom(false);
   std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
-  if (!display_clean.empty()) cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
+  if (!display_clean.empty()) {
+    // The image shown so far becomes the previous one; its grey is at hand when it was made
+    // from that very frame.
+    if (grey_is_clean_) {
+      cv::swap(grey, grey_prev);
+    } else {
+      cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
+    }
+  }
   cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);
+  grey_is_clean_ = true;
   if (!display_clean.empty()) grey_prev.copyTo(mask_prev);
   grey.copyTo(mask);
   mask_level_ = -1;
