@@ -23,7 +23,8 @@ struct ExportSources {
 
   int hypocotyls() const { return nb_rows * nb_cols; }
   unsigned images() const { return store.rowCount(); }
-  // The contour of hypocotyl s at image t; empty where none was measured.
+  // The contour of hypocotyl s at image t; empty where none was measured (and at an image that
+  // could not be read).
   const std::vector<Vec2>& contour(int s, unsigned t) const;
 };
 

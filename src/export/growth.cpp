@@ -15,12 +15,10 @@ std::vector<GrowthSeries> growthSeries(const ExportSources& sources) {
     series.hypocotyl = s;
     for (unsigned t = 0; t < sources.images(); ++t) {
       const std::vector<Vec2>& points = sources.contour(s, t);
-      if (points.empty() || sources.store.isSkipped(t)) continue;
-      scratch.clear();
-      for (const Vec2& p : points) scratch.append(p);
+      if (points.empty()) continue;
       const std::optional<double> hours = sources.experiment.hoursAt(t);
       series.x.push_back(hours ? *hours : static_cast<double>(t));
-      series.length_px.push_back(scratch.length());
+      series.length_px.push_back(loadContour(scratch, points).length());
       series.images.push_back(t);
     }
   }

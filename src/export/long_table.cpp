@@ -11,7 +11,8 @@ const std::vector<Vec2> kNoContour;
 
 const std::vector<Vec2>& ExportSources::contour(int s, unsigned t) const {
   const auto& series = store.series;
-  if (s < 0 || static_cast<std::size_t>(s) >= series.size() || t >= series[s].size()) {
+  if (s < 0 || static_cast<std::size_t>(s) >= series.size() || t >= series[s].size() ||
+      store.isSkipped(t)) {
     return kNoContour;
   }
   return series[s][t];
@@ -42,14 +43,12 @@ std::string longTableLines(const ExportSources& sources, unsigned from) {
     const bool skipped = sources.store.isSkipped(t);
     for (int s = 0; s < sources.hypocotyls(); ++s) {
       const std::vector<Vec2>& points = sources.contour(s, t);
-      const bool measured = !skipped && !points.empty();
+      const bool measured = !points.empty();
       out += std::to_string(t) + "," + file + "," + time + "," + std::to_string(s) + "," +
              std::to_string(s / sources.nb_cols + 1) + "," +
              std::to_string(s % sources.nb_cols + 1) + "," + csvField(experiment.labelOf(s)) + ",";
       if (measured) {
-        scratch.clear();
-        for (const Vec2& p : points) scratch.append(p);
-        const float length = scratch.length();
+        const float length = loadContour(scratch, points).length();
         out += "measured," + fixed(length, 3) + ",";
         if (experiment.px_per_mm) out += fixed(length / *experiment.px_per_mm, 3);
         out += "," + fixed(scratch.orientation(sources.orientationParameter), 3) + "," +
@@ -70,7 +69,6 @@ std::string contoursHeader() { return "image,hypocotyl,point,x,y\n"; }
 std::string contourLines(const ExportSources& sources, unsigned from) {
   std::string out;
   for (unsigned t = from; t < sources.images(); ++t) {
-    if (sources.store.isSkipped(t)) continue;
     for (int s = 0; s < sources.hypocotyls(); ++s) {
       const std::vector<Vec2>& points = sources.contour(s, t);
       for (std::size_t k = 0; k < points.size(); ++k) {

@@ -126,6 +126,85 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, float minDepth = 0.0f)
   return tree;
 }
 
+// The path from the tree's start to pixel `end`.
+std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
+  std::vector<Vec2> path;
+  for (int at = end; at >= 0; at = tree.parent[at]) {
+    path.push_back(tube.global(at % tube.cols(), at / tube.cols()));
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+// The far end of the tube near `p`: the pixel within `reach` with the costliest path; -1 where
+// the paths reach none.
+int costliestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
+  const cv::Point near = tube.local(p);
+  int far = -1;
+  for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
+    for (int x = std::max(0, near.x - reach); x <= std::min(tube.cols() - 1, near.x + reach); ++x) {
+      const int at = y * tube.cols() + x;
+      const bool inside =
+          (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
+      if (inside && !std::isinf(tree.cost[at]) && (far < 0 || tree.cost[at] > tree.cost[far])) {
+        far = at;
+      }
+    }
+  }
+  return far;
+}
+
+// The mean depth of the path's points within `half` points of point i.
+float widthAround(const Tube& tube, const std::vector<Vec2>& path, std::size_t i, int half) {
+  float sum = 0.0f;
+  int n = 0;
+  for (int k = -half; k <= half; ++k) {
+    const int j = static_cast<int>(i) + k;
+    if (j >= 0 && j < static_cast<int>(path.size())) {
+      sum += tube.depth(path[j]);
+      ++n;
+    }
+  }
+  return sum / static_cast<float>(n);
+}
+
+// The index of the stem's top on a path from the base: furthest up the stem before the tube
+// widens into the cotyledons (its width smoothed along the path, so that noise on the walls
+// does not end it).
+std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& tracked,
+                      float radius, const RefineSettings& settings) {
+  const Vec2 base = path.front();
+  const Vec2 up = norm(tracked - base) > 0.0f ? (tracked - base) * (1.0f / norm(tracked - base))
+                                              : Vec2(0.0f, -1.0f);
+  const int half = std::max(1, static_cast<int>(radius / 2.0f));
+  std::size_t top = 0;
+  float walked = 0.0f;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    walked += norm(path[i] - path[i - 1]);
+    if (walked > 3.0f * radius && widthAround(tube, path, i, half) > settings.widening * radius) {
+      // The widening showed in the smoothed width `half` points late.
+      while (top > 0 && top + half > i) --top;
+      break;
+    }
+    if (dot(path[i] - base, up) >= dot(path[top] - base, up)) top = i;
+  }
+  if (dot(path[top] - base, up) < dot(tracked - base, up) - radius) {
+    // The tube widened below the tracked top (a hook lying against its cotyledons): the top
+    // never sinks down the stem; it stays on the path where it was tracked.
+    std::size_t nearest = 0;
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      if (norm(path[i] - tracked) < norm(path[nearest] - tracked)) nearest = i;
+    }
+    return nearest;
+  }
+  // A top on the wall of the tube's rounded end moves back to the middle of the end.
+  for (float back = 0.0f; top > 0 && back < radius && tube.depth(path[top]) < 0.8f * radius;) {
+    back += norm(path[top] - path[top - 1]);
+    --top;
+  }
+  return top;
+}
+
 // Averages each point of a pixel path with its neighbours, taking the staircase out.
 std::vector<Vec2> smoothed(const std::vector<Vec2>& path, int half) {
   std::vector<Vec2> out(path.size());
@@ -196,69 +275,13 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   const PathTree tree = cheapestPaths(tube, tube.local(base));
 
-  // The far end of the tube near the tracked top: the reached pixel with the costliest path.
-  const cv::Point near = tube.local(tracked);
-  const int reach = static_cast<int>(settings.topReach);
-  int far = -1;
-  for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
-    for (int x = std::max(0, near.x - reach); x <= std::min(tube.cols() - 1, near.x + reach); ++x) {
-      const int at = y * tube.cols() + x;
-      const bool inside =
-          (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
-      if (inside && !std::isinf(tree.cost[at]) && (far < 0 || tree.cost[at] > tree.cost[far])) {
-        far = at;
-      }
-    }
-  }
+  // The far end of the tube near the tracked top, and the top on the way there.
+  const int far = costliestNear(tube, tree, tracked, static_cast<int>(settings.topReach));
   if (far < 0) return false;
-  std::vector<Vec2> path;  // from the base to the far end
-  for (int at = far; at >= 0; at = tree.parent[at]) {
-    path.push_back(tube.global(at % tube.cols(), at / tube.cols()));
-  }
-  std::reverse(path.begin(), path.end());
+  std::vector<Vec2> path = pathTo(tube, tree, far);
   if (path.size() < 2) return false;
   const float radius = stemRadius(tube, path);
-
-  // The top: furthest up the stem before the tube widens into the cotyledons (its width
-  // smoothed along the path, so that noise on the walls does not end it).
-  const Vec2 up = norm(tracked - base) > 0.0f ? (tracked - base) * (1.0f / norm(tracked - base))
-                                              : Vec2(0.0f, -1.0f);
-  const int half = std::max(1, static_cast<int>(radius / 2.0f));
-  std::size_t top = 0;
-  float walked = 0.0f;
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    walked += norm(path[i] - path[i - 1]);
-    float sum = 0.0f;
-    int n = 0;
-    for (int k = -half; k <= half; ++k) {
-      const int j = static_cast<int>(i) + k;
-      if (j >= 0 && j < static_cast<int>(path.size())) {
-        sum += tube.depth(path[j]);
-        ++n;
-      }
-    }
-    if (walked > 3.0f * radius && sum / static_cast<float>(n) > settings.widening * radius) {
-      // The widening showed in the smoothed width `half` points late.
-      while (top > 0 && top + half > i) --top;
-      break;
-    }
-    if (dot(path[i] - base, up) >= dot(path[top] - base, up)) top = i;
-  }
-  if (dot(path[top] - base, up) < dot(tracked - base, up) - radius) {
-    // The tube widened below the tracked top (a hook lying against its cotyledons): the top
-    // never sinks down the stem; it stays on the path where it was tracked.
-    std::size_t nearest = 0;
-    for (std::size_t i = 1; i < path.size(); ++i) {
-      if (norm(path[i] - tracked) < norm(path[nearest] - tracked)) nearest = i;
-    }
-    top = nearest;
-  } else {
-    // A top on the wall of the tube's rounded end moves back to the middle of the end.
-    for (float back = 0.0f; top > 0 && back < radius && tube.depth(path[top]) < 0.8f * radius;) {
-      back += norm(path[top] - path[top - 1]);
-      --top;
-    }
-  }
+  const std::size_t top = topOnPath(tube, path, tracked, radius, settings);
   path.resize(top + 1);
   std::reverse(path.begin(), path.end());  // from the top down to the base
   std::vector<Vec2> centreline = smoothed(path, 3);

@@ -30,12 +30,8 @@ void ResultStore::clearEntry(unsigned s, unsigned t) {
   if (s < series.size() && t < series[s].size()) series[s][t].clear();
 }
 
-void ResultStore::extendTo(unsigned t) {
-  if (lastTime < t) lastTime = t;
-}
-
 void ResultStore::markSkipped(unsigned t) {
-  extendTo(t);
+  if (lastTime < t) lastTime = t;
   if (skipped.size() <= t) skipped.resize(static_cast<std::size_t>(t) + 1, false);
   skipped[t] = true;
 }
@@ -70,21 +66,16 @@ void ResultStore::writeTable(std::ostream& out, unsigned from, const char* missi
   out.imbue(previous);
 }
 
-namespace {
-
-// Loads one stored contour into a scratch Snake, to measure it.
-const Snake& load(Snake& scratch, const std::vector<Vec2>& points) {
+const Snake& loadContour(Snake& scratch, const std::vector<Vec2>& points) {
   scratch.clear();
   for (const Vec2& p : points) scratch.append(p);
   return scratch;
 }
 
-}  // namespace
-
 void ResultStore::writeLengths(std::ostream& out, unsigned from) const {
   Snake scratch(5);
   writeTable(out, from, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
-    out << load(scratch, points).length() << " ";
+    out << loadContour(scratch, points).length() << " ";
   });
 }
 
@@ -93,7 +84,7 @@ void ResultStore::writeOrientations(std::ostream& out, float orientationParamete
   Snake scratch(5);
   writeTable(out, from, "nan ",
              [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
-               out << load(scratch, points).orientation(orientationParameter) << " ";
+               out << loadContour(scratch, points).orientation(orientationParameter) << " ";
              });
 }
 
@@ -119,8 +110,8 @@ void ResultStore::writeSummary(std::ostream& out) const {
     if (first == times.size()) continue;
     std::size_t last = times.size() - 1;
     while (times[last].empty()) --last;
-    const float from = load(scratch, times[first]).length();
-    const float to = load(scratch, times[last]).length();
+    const float from = loadContour(scratch, times[first]).length();
+    const float to = loadContour(scratch, times[last]).length();
     out << "hypocotyl " << s << ": " << from << " px at image " << first << ", " << to
         << " px at image " << last << ", growth " << to - from << " px" << std::endl;
   }

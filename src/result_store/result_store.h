@@ -10,6 +10,9 @@
 
 namespace stemscan {
 
+// Loads a stored contour into a scratch Snake, to measure it.
+const Snake& loadContour(Snake& scratch, const std::vector<Vec2>& points);
+
 class ResultStore {
  public:
   // Copies the Snake's points into entry (s, t), replacing what was there.
@@ -19,9 +22,7 @@ class ResultStore {
   void restoreSnake(unsigned s, unsigned t, Snake& snake) const;
   // Empties entry (s, t): the hypocotyl has no contour at that time.
   void clearEntry(unsigned s, unsigned t);
-  // Makes sure the tables have a line for time index t, stored or not.
-  void extendTo(unsigned t);
-  // Image t could not be read: it has a line, and no entry can be measured there.
+  // Image t could not be read: it still has its line of the tables, with no entry.
   void markSkipped(unsigned t);
   bool isSkipped(unsigned t) const { return t < skipped.size() && skipped[t]; }
   // The user corrected hypocotyl s by hand on image t.
