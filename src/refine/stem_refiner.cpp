@@ -33,6 +33,7 @@ class Tube {
     cv::Mat dark;
     cv::compare(mask(region), 128, dark, cv::CMP_LT);
     cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
+    cv::dilate(depth_, crest_, cv::Mat::ones(5, 5, CV_8U));
   }
   int cols() const { return depth_.cols; }
   int rows() const { return depth_.rows; }
@@ -48,10 +49,25 @@ class Tube {
                      static_cast<int>(std::lround(p.y)) - corner_.y);
   }
   Vec2 global(int x, int y) const { return Vec2(x + corner_.x, y + corner_.y); }
+  const cv::Mat& depthMap() const { return depth_; }
+  // On the middle line of the tube: within a pixel and a half of the deepest point around it.
+  bool onRidge(int x, int y) const {
+    const float d = depth(x, y);
+    return d >= 3.0f && d >= crest_.at<float>(y, x) - 1.5f;
+  }
+  // The width of the dark run through p across the unit direction n, up to `limit` each way.
+  float widthAcross(const Vec2& p, const Vec2& n, float limit) const {
+    float width = 1.0f;
+    for (float sign : {-1.0f, 1.0f}) {
+      for (float t = 1.0f; t <= limit && depth(p + n * (sign * t)) > 0.0f; t += 1.0f) width += 1.0f;
+    }
+    return width;
+  }
 
  private:
   cv::Point corner_;
   cv::Mat depth_;
+  cv::Mat crest_;  // the deepest depth within two pixels
 };
 
 // The deepest pixel of the dark run through (or nearest to) p along the row, within reach.
@@ -73,28 +89,19 @@ bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
   return true;
 }
 
-// The stem's radius: the median depth along the first part of the path from the base (which
-// keeps to the middle of the stem, below any cotyledons).
-float stemRadius(const Tube& tube, const std::vector<Vec2>& path) {
-  std::vector<float> depths;
-  const std::size_t end = std::max<std::size_t>(1, path.size() * 6 / 10);
-  for (std::size_t i = 0; i < end; ++i) depths.push_back(tube.depth(path[i]));
-  std::nth_element(depths.begin(), depths.begin() + depths.size() / 2, depths.end());
-  return std::max(1.0f, depths[depths.size() / 2]);
-}
-
 // Cheapest paths through the dark pixels from `start`, a step costing its length over the
 // square of its depth: paths keep to the middle of the tube.
 struct PathTree {
   std::vector<float> cost;
   std::vector<int> parent;
+  std::vector<float> length;  // of the path, in pixels
 };
 
-PathTree cheapestPaths(const Tube& tube, cv::Point start, float minDepth = 0.0f) {
+PathTree cheapestPaths(const Tube& tube, cv::Point start) {
   const int w = tube.cols();
   const int n = w * tube.rows();
   PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
-                std::vector<int>(n, -1)};
+                std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
   using Entry = std::pair<float, int>;
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
   const int first = start.y * w + start.x;
@@ -113,12 +120,13 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, float minDepth = 0.0f)
       const int nx = x + dx[k];
       const int ny = y + dy[k];
       const float d = tube.depth(nx, ny);
-      if (d <= minDepth) continue;
+      if (d <= 0.0f) continue;
       const int next = ny * w + nx;
       const float through = c + step[k] / (d * d);
       if (through < tree.cost[next]) {
         tree.cost[next] = through;
         tree.parent[next] = at;
+        tree.length[next] = tree.length[at] + step[k];
         open.push({through, next});
       }
     }
@@ -136,9 +144,9 @@ std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
   return path;
 }
 
-// The far end of the tube near `p`: the pixel within `reach` with the costliest path; -1 where
-// the paths reach none.
-int costliestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
+// The far end of the tube near `p`: of the pixels within `reach` inside the tube (not on its
+// walls), the one with the longest path; -1 where the paths reach none.
+int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
   const cv::Point near = tube.local(p);
   int far = -1;
   for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
@@ -146,63 +154,13 @@ int costliestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int rea
       const int at = y * tube.cols() + x;
       const bool inside =
           (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
-      if (inside && !std::isinf(tree.cost[at]) && (far < 0 || tree.cost[at] > tree.cost[far])) {
+      if (inside && !std::isinf(tree.cost[at]) && tube.onRidge(x, y) &&
+          (far < 0 || tree.length[at] > tree.length[far])) {
         far = at;
       }
     }
   }
   return far;
-}
-
-// The mean depth of the path's points within `half` points of point i.
-float widthAround(const Tube& tube, const std::vector<Vec2>& path, std::size_t i, int half) {
-  float sum = 0.0f;
-  int n = 0;
-  for (int k = -half; k <= half; ++k) {
-    const int j = static_cast<int>(i) + k;
-    if (j >= 0 && j < static_cast<int>(path.size())) {
-      sum += tube.depth(path[j]);
-      ++n;
-    }
-  }
-  return sum / static_cast<float>(n);
-}
-
-// The index of the stem's top on a path from the base: furthest up the stem before the tube
-// widens into the cotyledons (its width smoothed along the path, so that noise on the walls
-// does not end it).
-std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& tracked,
-                      float radius, const RefineSettings& settings) {
-  const Vec2 base = path.front();
-  const Vec2 up = norm(tracked - base) > 0.0f ? (tracked - base) * (1.0f / norm(tracked - base))
-                                              : Vec2(0.0f, -1.0f);
-  const int half = std::max(1, static_cast<int>(radius / 2.0f));
-  std::size_t top = 0;
-  float walked = 0.0f;
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    walked += norm(path[i] - path[i - 1]);
-    if (walked > 3.0f * radius && widthAround(tube, path, i, half) > settings.widening * radius) {
-      // The widening showed in the smoothed width `half` points late.
-      while (top > 0 && top + half > i) --top;
-      break;
-    }
-    if (dot(path[i] - base, up) >= dot(path[top] - base, up)) top = i;
-  }
-  if (dot(path[top] - base, up) < dot(tracked - base, up) - radius) {
-    // The tube widened below the tracked top (a hook lying against its cotyledons): the top
-    // never sinks down the stem; it stays on the path where it was tracked.
-    std::size_t nearest = 0;
-    for (std::size_t i = 1; i < path.size(); ++i) {
-      if (norm(path[i] - tracked) < norm(path[nearest] - tracked)) nearest = i;
-    }
-    return nearest;
-  }
-  // A top on the wall of the tube's rounded end moves back to the middle of the end.
-  for (float back = 0.0f; top > 0 && back < radius && tube.depth(path[top]) < 0.8f * radius;) {
-    back += norm(path[top] - path[top - 1]);
-    --top;
-  }
-  return top;
 }
 
 // Averages each point of a pixel path with its neighbours, taking the staircase out.
@@ -222,8 +180,6 @@ std::vector<Vec2> smoothed(const std::vector<Vec2>& path, int half) {
   return out;
 }
 
-}  // namespace
-
 // Where the stem ends below when nobody set its base: the lowest point of the tube, kept to
 // pixels as deep as a good part of the stem's radius (so that a thinner root does not count).
 bool findBase(const Tube& tube, const Vec2& top, Vec2* base) {
@@ -239,17 +195,113 @@ bool findBase(const Tube& tube, const Vec2& top, Vec2* base) {
     }
   }
   if (start.x < 0) return false;
-  const PathTree tree = cheapestPaths(tube, start, 0.4f * deepest);
+  cv::Mat reached = tube.depthMap() > 0.4f * deepest;
+  reached.at<uchar>(start) = 255;
+  cv::floodFill(reached, start, 128, nullptr, 0, 0, 8);
   int lowest = -1;
-  for (int at = 0; at < static_cast<int>(tree.cost.size()); ++at) {
-    if (!std::isinf(tree.cost[at]) && (lowest < 0 || at / tube.cols() > lowest / tube.cols())) {
-      lowest = at;
+  for (int y = reached.rows - 1; y >= 0 && lowest < 0; --y) {
+    const uchar* row = reached.ptr<uchar>(y);
+    for (int x = 0; x < reached.cols && lowest < 0; ++x) {
+      if (row[x] == 128) lowest = y * reached.cols + x;
     }
   }
   if (lowest < 0) return false;
   *base = tube.global(lowest % tube.cols(), lowest / tube.cols());
   return true;
 }
+
+// The index of the first point of path[0..end] within `tolerance` of the highest of them
+// (where the stem runs level, the start of the level stretch).
+std::size_t highestUpTo(const std::vector<Vec2>& path, std::size_t end, const Vec2& up,
+                        float tolerance) {
+  float peak = -std::numeric_limits<float>::infinity();
+  for (std::size_t i = 0; i <= end; ++i) peak = std::max(peak, dot(path[i] - path[0], up));
+  std::size_t first = 0;
+  while (first < end && dot(path[first] - path[0], up) < peak - tolerance) ++first;
+  return first;
+}
+
+// The lower quartile of values[from, to).
+float lowerQuartile(const std::vector<float>& values, int from, int to) {
+  std::vector<float> v(values.begin() + from, values.begin() + std::max(from + 1, to));
+  std::nth_element(v.begin(), v.begin() + v.size() / 4, v.end());
+  return v[v.size() / 4];
+}
+
+// The index of the top on a path from the base up through the tube: the highest point of the
+// stem (the apex of a hook; the start of the bend where the stem runs level). Where the highest
+// point of the path lies where the tube is wider than the stem (in the cotyledons), the stem
+// ends where that widening starts, and the top is the highest point of the stem below it.
+// `stemRadius` is set where the top is at that junction, and is 0 otherwise.
+std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
+                      const RefineSettings& settings, float* stemRadius) {
+  *stemRadius = 0.0f;
+  const std::size_t last = path.size() - 1;
+  const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
+  std::vector<float> walked(path.size(), 0.0f);
+  std::vector<float> widths(path.size(), 0.0f);
+  std::vector<float> depths(path.size(), 0.0f);
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (i > 0) walked[i] = walked[i - 1] + norm(path[i] - path[i - 1]);
+    const Vec2 t = path[std::min(i + 4, last)] - path[i >= 4 ? i - 4 : 0];
+    const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
+    widths[i] = tube.widthAcross(path[i], n, 200.0f);
+    depths[i] = tube.depth(path[i]);
+  }
+  // The stem's width and depth: their lower quartiles 40 to 200 pixels of path below the top.
+  int from = static_cast<int>(highest);
+  int to = static_cast<int>(highest);
+  while (from > 0 && walked[highest] - walked[from] < 200.0f) --from;
+  while (to > 0 && walked[highest] - walked[to] < 40.0f) --to;
+  if (to - from < 4) return highest;
+  const float stemWidth = lowerQuartile(widths, from, to);
+  const float stemDepth = lowerQuartile(depths, from, to);
+  auto wide = [&](std::size_t i) {
+    return depths[i] > settings.widening * stemDepth ||
+           widths[i] > settings.crossWidening * stemWidth;
+  };
+  // The deepest point of the path's last stretch up to the highest point: where it is no
+  // deeper than the stem, the path ends on the stem (the apex of a hook).
+  const float reach = settings.junctionReach * stemWidth;
+  std::size_t deepest = highest;
+  for (std::size_t i = highest; i > 0 && walked[highest] - walked[i] <= reach; --i) {
+    if (depths[i] > depths[deepest]) deepest = i;
+  }
+  if (!wide(deepest)) return highest;
+  // Down to where the widening starts; a wide stretch reaching further down (a hook lying
+  // against its cotyledons) is no junction.
+  std::size_t start = deepest;
+  while (start > 0 && wide(start)) {
+    if (walked[highest] - walked[start] > reach) return highest;
+    --start;
+  }
+  *stemRadius = stemDepth;
+  const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
+  if (top != start) *stemRadius = 0.0f;
+  return top;
+}
+
+// Where the stem meets the cotyledons the path swerves: the top goes back onto the line of the
+// stem just below it, and the swerve is left out.
+void ontoStemLine(std::vector<Vec2>* centreline, float radius) {
+  std::vector<Vec2>& line = *centreline;
+  if (lengthOf(line) <= 8.0f * radius) return;
+  const Vec2 a = along(line, 2.0f * radius);
+  const Vec2 b = along(line, 6.0f * radius);
+  const Vec2 d = (a - b) * (1.0f / std::max(1e-3f, norm(a - b)));
+  const Vec2 top = a + d * dot(line.front() - a, d);
+  float walked = 0.0f;
+  std::size_t below = 1;
+  while (below + 1 < line.size() && walked < 2.0f * radius) {
+    walked += norm(line[below] - line[below - 1]);
+    ++below;
+  }
+  line.erase(line.begin(), line.begin() + static_cast<long>(below) - 1);
+  line.front() = top;
+  line.insert(line.begin() + 1, a);
+}
+
+}  // namespace
 
 bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
                   const RefineSettings& settings) {
@@ -276,25 +328,16 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   const PathTree tree = cheapestPaths(tube, tube.local(base));
 
   // The far end of the tube near the tracked top, and the top on the way there.
-  const int far = costliestNear(tube, tree, tracked, static_cast<int>(settings.topReach));
+  const int far = furthestNear(tube, tree, tracked, static_cast<int>(settings.topReach));
   if (far < 0) return false;
   std::vector<Vec2> path = pathTo(tube, tree, far);
   if (path.size() < 2) return false;
-  const float radius = stemRadius(tube, path);
-  const std::size_t top = topOnPath(tube, path, tracked, radius, settings);
-  path.resize(top + 1);
+  const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
+  float radius = 0.0f;         // of the stem, where the top is where it widens into the cotyledons
+  path.resize(topOnPath(tube, path, up, settings, &radius) + 1);
   std::reverse(path.begin(), path.end());  // from the top down to the base
   std::vector<Vec2> centreline = smoothed(path, 3);
-  // Where the stem meets the cotyledons the path swerves: the top goes back onto the line of
-  // the stem just below it.
-  const float stemLength = lengthOf(centreline);
-  if (stemLength > 8.0f * radius) {
-    const Vec2 a = along(centreline, 2.0f * radius);
-    const Vec2 b = along(centreline, 6.0f * radius);
-    const Vec2 d = (a - b) * (1.0f / std::max(1e-3f, norm(a - b)));
-    centreline.front() = a + d * dot(centreline.front() - a, d);
-  }
-
+  if (radius > 0.0f) ontoStemLine(&centreline, radius);
   const float total = lengthOf(centreline);
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);

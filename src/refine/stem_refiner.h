@@ -1,11 +1,12 @@
 // The refined fit of a contour on its stem (--refine). After the ends were tracked into a new
 // image, the stem is followed as a tube: the thresholded image's dark pixels, with their
 // distance transform giving the middle of the tube. The cheapest path through the tube from
-// the base (put back on the centreline at its own height) towards the tracked top runs along
-// the middle of the stem; the top is the point of that path furthest in the stem's upward
-// direction before the tube widens into the cotyledons (the hook's apex, or just below the
-// cotyledons once the hook has opened). The contour is that path from the top down to the
-// base, with its points spread evenly along it, more of them as the stem grows.
+// the base (put back on the centreline at its own height) to the far end of the tube's middle
+// line near the tracked top runs along the middle of the stem. The top is the highest point of
+// that path (the apex of a hook), unless the path rises there through a part of the tube wider
+// than the stem (the cotyledons): then the stem ends where that widening starts. The contour is
+// the path from the top down to the base, with its points spread evenly along it, more of them
+// as the stem grows.
 #pragma once
 
 #include <opencv2/core/mat.hpp>
@@ -17,9 +18,12 @@ namespace stemscan {
 struct RefineSettings {
   float pointSpacing = 5.0f;  // pixels of stem per contour point
   int minPoints = 10;
-  int margin = 40;         // pixels around the contour and the tracked top that the fit sees
-  float topReach = 40.0f;  // how far from the tracked top the far end of the tube may lie
-  float widening = 1.2f;   // past this many stem radii the tube has widened into cotyledons
+  int margin = 40;              // pixels around the contour and the tracked top that the fit sees
+  float topReach = 40.0f;       // how far from the tracked top the far end of the tube may lie
+  float widening = 1.25f;       // past this many times the stem's depth the tube has widened
+  float crossWidening = 2.0f;   // or past this many times its width across the path
+  float junctionReach = 2.0f;   // stem widths from the highest point down to a junction, at most
+  float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
 };
 
 // Fits `snake` on the stem in `mask` (8-bit; the stem dark, below 128, the background light).

@@ -42,18 +42,24 @@ TEST(RefinedFit, FollowsAGrowingBendingStemOverThirtyImages) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(testing::contains(result.out, "refined fit\n"));
 
+  // The top stays at the cotyledons: where the stem starts to widen into them, a few pixels
+  // below the drawn stem's end, which lies under the middle of the cotyledons.
   const sample::PlateRenderer renderer(plate);
   const auto tips = sample::parseTable(readFile(dir.file("out_tip.txt")));
   ASSERT_EQ(tips.size(), 30u);
+  double sum = 0.0;
+  int count = 0;
   for (int t = 0; t < 30; ++t) {
     for (const sample::SeedlingTruth& truth : renderer.truth(t)) {
       const int s = truth.hypocotyl;
-      EXPECT_LT(std::hypot(tips[t][2 * s] - truth.topX, tips[t][2 * s + 1] - truth.topY), 3.0)
-          << "image " << t << ", hypocotyl " << s;
+      const double off = std::hypot(tips[t][2 * s] - truth.topX, tips[t][2 * s + 1] - truth.topY);
+      EXPECT_LT(off, 7.0) << "image " << t << ", hypocotyl " << s;
+      sum += off;
+      ++count;
     }
   }
-  // Every other contour point lies on the true centreline (the top, checked above, may stand up
-  // to 3 px beyond its end).
+  EXPECT_LT(sum / count, 5.0);
+  // Every other contour point lies on the true centreline.
   const std::vector<std::string> lines = testing::lines(readFile(dir.file("out_contours.csv")));
   for (std::size_t k = 1; k < lines.size(); ++k) {
     int t = 0, s = 0, point = 0;
@@ -62,6 +68,29 @@ TEST(RefinedFit, FollowsAGrowingBendingStemOverThirtyImages) {
     if (point == 0) continue;
     EXPECT_LT(distanceToLine({x, y}, renderer.centrelineAt(s, t)), 2.0) << lines[k];
   }
+}
+
+TEST(RefinedFit, MeetsTheHookApexesMarkedByEyeOnCry1) {
+  const std::string data = std::string(STEMSCAN_DATA_DIR) + "/cry1";
+  if (!testing::fileExists(data + "/tops.csv")) GTEST_SKIP() << "no cry1 photographs at " << data;
+  testing::TempDir dir;
+  std::string session = "seed 1\n";
+  for (const char* top : {"225 769", "507 761", "750 718", "995 724", "1239 710"}) {
+    session += std::string("mouse StemScan rup ") + top + " alt\n";
+  }
+  session += "key space\nslider thresholding threshold 70\nkey space\nkey space\n";
+  const auto result =
+      testing::runSession(dir, {data + "/1.TIF", "1", "5", dir.file("out"), "--refine"}, session);
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  const auto marks = sample::readMarkedTops(data + "/tops.csv");
+  const auto tops = sample::compareTops(marks, readFile(dir.file("out_tip.txt")));
+  EXPECT_EQ(tops.marks, 65);
+  EXPECT_GE(tops.within15, 0.75);
+  EXPECT_LT(tops.mean, 12.0);
+  EXPECT_LT(tops.worst, 40.0);
+  const auto stem = sample::pointsOnStem(data, readFile(dir.file("out_contours.csv")), 70, 2);
+  EXPECT_GE(stem.worstImage, 0.95);
 }
 
 TEST(DefaultFit, TablesOfTheSamplePlateStayAsTheyWere) {
@@ -105,7 +134,8 @@ std::string checksum(const std::string& path) {
 
 TEST(UnchangedResults, RefinedTablesOverlaysAndRecordsOfTheSamplePlate) {
   // What the program wrote for the built-in sample before reading ahead, writing overlays
-  // behind, thresholding once per value and detecting corners from one map.
+  // behind, thresholding once per value and detecting corners from one map (the refined tables:
+  // as the refined fit that reads hooks and junctions first wrote them).
   const std::string golden = std::string(STEMSCAN_SOURCE_DIR) + "/tests/golden/sample";
   const std::string sample = std::string(STEMSCAN_BINARY_DIR) + "/images/sample";
   if (!testing::fileExists(sample + "/sample00.png")) GTEST_SKIP() << "no sample at " << sample;
