@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <opencv2/imgproc.hpp>
-#include <queue>
 #include <vector>
+
+#include "refine/stem_tube.h"
 
 namespace stemscan {
 namespace {
@@ -26,50 +26,6 @@ Vec2 along(const std::vector<Vec2>& line, float at) {
   return line.back();
 }
 
-// The dark pixels of a region and their distance to the nearest light pixel.
-class Tube {
- public:
-  Tube(const cv::Mat& mask, const cv::Rect& region) : corner_(region.tl()) {
-    cv::Mat dark;
-    cv::compare(mask(region), 128, dark, cv::CMP_LT);
-    cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
-    cv::dilate(depth_, crest_, cv::Mat::ones(5, 5, CV_8U));
-  }
-  int cols() const { return depth_.cols; }
-  int rows() const { return depth_.rows; }
-  float depth(int x, int y) const {
-    return x < 0 || y < 0 || x >= depth_.cols || y >= depth_.rows ? 0.0f : depth_.at<float>(y, x);
-  }
-  float depth(const Vec2& p) const {
-    return depth(static_cast<int>(std::lround(p.x)) - corner_.x,
-                 static_cast<int>(std::lround(p.y)) - corner_.y);
-  }
-  cv::Point local(const Vec2& p) const {
-    return cv::Point(static_cast<int>(std::lround(p.x)) - corner_.x,
-                     static_cast<int>(std::lround(p.y)) - corner_.y);
-  }
-  Vec2 global(int x, int y) const { return Vec2(x + corner_.x, y + corner_.y); }
-  const cv::Mat& depthMap() const { return depth_; }
-  // On the middle line of the tube: within a pixel and a half of the deepest point around it.
-  bool onRidge(int x, int y) const {
-    const float d = depth(x, y);
-    return d >= 3.0f && d >= crest_.at<float>(y, x) - 1.5f;
-  }
-  // The width of the dark run through p across the unit direction n, up to `limit` each way.
-  float widthAcross(const Vec2& p, const Vec2& n, float limit) const {
-    float width = 1.0f;
-    for (float sign : {-1.0f, 1.0f}) {
-      for (float t = 1.0f; t <= limit && depth(p + n * (sign * t)) > 0.0f; t += 1.0f) width += 1.0f;
-    }
-    return width;
-  }
-
- private:
-  cv::Point corner_;
-  cv::Mat depth_;
-  cv::Mat crest_;  // the deepest depth within two pixels
-};
-
 // The deepest pixel of the dark run through (or nearest to) p along the row, within reach.
 bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
   const cv::Point q = tube.local(p);
@@ -87,80 +43,6 @@ bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
   if (best < 0) return false;
   *centre = tube.global(best, q.y);
   return true;
-}
-
-// Cheapest paths through the dark pixels from `start`, a step costing its length over the
-// square of its depth: paths keep to the middle of the tube.
-struct PathTree {
-  std::vector<float> cost;
-  std::vector<int> parent;
-  std::vector<float> length;  // of the path, in pixels
-};
-
-PathTree cheapestPaths(const Tube& tube, cv::Point start) {
-  const int w = tube.cols();
-  const int n = w * tube.rows();
-  PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
-                std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
-  using Entry = std::pair<float, int>;
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
-  const int first = start.y * w + start.x;
-  tree.cost[first] = 0.0f;
-  open.push({0.0f, first});
-  static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
-  static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
-  static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
-  while (!open.empty()) {
-    const auto [c, at] = open.top();
-    open.pop();
-    if (c > tree.cost[at]) continue;
-    const int x = at % w;
-    const int y = at / w;
-    for (int k = 0; k < 8; ++k) {
-      const int nx = x + dx[k];
-      const int ny = y + dy[k];
-      const float d = tube.depth(nx, ny);
-      if (d <= 0.0f) continue;
-      const int next = ny * w + nx;
-      const float through = c + step[k] / (d * d);
-      if (through < tree.cost[next]) {
-        tree.cost[next] = through;
-        tree.parent[next] = at;
-        tree.length[next] = tree.length[at] + step[k];
-        open.push({through, next});
-      }
-    }
-  }
-  return tree;
-}
-
-// The path from the tree's start to pixel `end`.
-std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
-  std::vector<Vec2> path;
-  for (int at = end; at >= 0; at = tree.parent[at]) {
-    path.push_back(tube.global(at % tube.cols(), at / tube.cols()));
-  }
-  std::reverse(path.begin(), path.end());
-  return path;
-}
-
-// The far end of the tube near `p`: of the pixels within `reach` inside the tube (not on its
-// walls), the one with the longest path; -1 where the paths reach none.
-int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
-  const cv::Point near = tube.local(p);
-  int far = -1;
-  for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
-    for (int x = std::max(0, near.x - reach); x <= std::min(tube.cols() - 1, near.x + reach); ++x) {
-      const int at = y * tube.cols() + x;
-      const bool inside =
-          (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
-      if (inside && !std::isinf(tree.cost[at]) && tube.onRidge(x, y) &&
-          (far < 0 || tree.length[at] > tree.length[far])) {
-        far = at;
-      }
-    }
-  }
-  return far;
 }
 
 // Averages each point of a pixel path with its neighbours, taking the staircase out.
@@ -325,12 +207,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   Vec2 base = line.back();
   if (!baseFromUser && !findBase(tube, tracked, &base)) return false;
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
-  const PathTree tree = cheapestPaths(tube, tube.local(base));
-
-  // The far end of the tube near the tracked top, and the top on the way there.
-  const int far = furthestNear(tube, tree, tracked, static_cast<int>(settings.topReach));
-  if (far < 0) return false;
-  std::vector<Vec2> path = pathTo(tube, tree, far);
+  std::vector<Vec2> path = pathToFarEnd(tube, base, tracked, static_cast<int>(settings.topReach));
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   float radius = 0.0f;         // of the stem, where the top is where it widens into the cotyledons

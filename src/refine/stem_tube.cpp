@@ -1,0 +1,114 @@
+#include "refine/stem_tube.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <opencv2/imgproc.hpp>
+#include <queue>
+
+namespace stemscan {
+
+Tube::Tube(const cv::Mat& mask, const cv::Rect& region) : corner_(region.tl()) {
+  cv::Mat dark;
+  cv::compare(mask(region), 128, dark, cv::CMP_LT);
+  cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
+  cv::dilate(depth_, crest_, cv::Mat::ones(5, 5, CV_8U));
+}
+
+float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
+  float width = 1.0f;
+  for (float sign : {-1.0f, 1.0f}) {
+    for (float t = 1.0f; t <= limit && depth(p + n * (sign * t)) > 0.0f; t += 1.0f) width += 1.0f;
+  }
+  return width;
+}
+
+namespace {
+
+// Cheapest paths through the tube from `start`, a step costing its length over the square of
+// its depth: paths keep to the middle of the tube.
+struct PathTree {
+  std::vector<float> cost;
+  std::vector<int> parent;
+  std::vector<float> length;  // of the path, in pixels
+};
+
+PathTree cheapestPaths(const Tube& tube, cv::Point start) {
+  const int w = tube.cols();
+  const int n = w * tube.rows();
+  PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
+                std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
+  using Entry = std::pair<float, int>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+  const int first = start.y * w + start.x;
+  tree.cost[first] = 0.0f;
+  open.push({0.0f, first});
+  static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
+  static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
+  static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
+  while (!open.empty()) {
+    const auto [c, at] = open.top();
+    open.pop();
+    if (c > tree.cost[at]) continue;
+    const int x = at % w;
+    const int y = at / w;
+    for (int k = 0; k < 8; ++k) {
+      const int nx = x + dx[k];
+      const int ny = y + dy[k];
+      const float d = tube.depth(nx, ny);
+      if (d <= 0.0f) continue;
+      const int next = ny * w + nx;
+      const float through = c + step[k] / (d * d);
+      if (through < tree.cost[next]) {
+        tree.cost[next] = through;
+        tree.parent[next] = at;
+        tree.length[next] = tree.length[at] + step[k];
+        open.push({through, next});
+      }
+    }
+  }
+  return tree;
+}
+
+// The path from the tree's start to pixel `end`, in image points.
+std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
+  std::vector<Vec2> path;
+  for (int at = end; at >= 0; at = tree.parent[at]) {
+    path.push_back(tube.global(at % tube.cols(), at / tube.cols()));
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+// Of the middle line's pixels within `reach` tube pixels of `p`, the one with the longest path;
+// -1 where the paths reach none.
+int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
+  const cv::Point near = tube.local(p);
+  int far = -1;
+  for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
+    for (int x = std::max(0, near.x - reach); x <= std::min(tube.cols() - 1, near.x + reach); ++x) {
+      const int at = y * tube.cols() + x;
+      const bool inside =
+          (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
+      if (inside && !std::isinf(tree.cost[at]) && tube.onRidge(x, y) &&
+          (far < 0 || tree.length[at] > tree.length[far])) {
+        far = at;
+      }
+    }
+  }
+  return far;
+}
+
+}  // namespace
+
+std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
+  const cv::Point first = tube.local(start);
+  if (tube.depth(first.x, first.y) <= 0.0f) return {};
+  const PathTree tree = cheapestPaths(tube, first);
+  const int far = furthestNear(tube, tree, near, reach);
+  if (far < 0) return {};
+  return pathTo(tube, tree, far);
+}
+
+}  // namespace stemscan

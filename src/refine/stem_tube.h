@@ -1,0 +1,57 @@
+// A stem seen as a tube: the dark pixels of a thresholded region with their distance to the
+// nearest light pixel (its depth, largest along the tube's middle line), and the cheapest paths
+// through it, which keep to the middle of the tube.
+#pragma once
+
+#include <cmath>
+#include <opencv2/core/mat.hpp>
+#include <vector>
+
+#include "util/vec2.h"
+
+namespace stemscan {
+
+class Tube {
+ public:
+  // The dark pixels (below 128) of `mask` in `region`.
+  Tube(const cv::Mat& mask, const cv::Rect& region);
+
+  int cols() const { return depth_.cols; }
+  int rows() const { return depth_.rows; }
+  // The depth of a tube pixel; 0 outside the tube and outside the region.
+  float depth(int x, int y) const {
+    return x < 0 || y < 0 || x >= depth_.cols || y >= depth_.rows ? 0.0f : depth_.at<float>(y, x);
+  }
+  // The depth at an image point.
+  float depth(const Vec2& p) const {
+    const cv::Point q = local(p);
+    return depth(q.x, q.y);
+  }
+  const cv::Mat& depthMap() const { return depth_; }
+  // The tube pixel of an image point, and the image point of a tube pixel.
+  cv::Point local(const Vec2& p) const {
+    return cv::Point(static_cast<int>(std::lround(p.x)) - corner_.x,
+                     static_cast<int>(std::lround(p.y)) - corner_.y);
+  }
+  Vec2 global(int x, int y) const { return Vec2(x + corner_.x, y + corner_.y); }
+  // On the middle line of the tube: within a pixel and a half of the deepest point around it.
+  bool onRidge(int x, int y) const {
+    const float d = depth(x, y);
+    return d >= 3.0f && d >= crest_.at<float>(y, x) - 1.5f;
+  }
+  // The width of the dark run through image point p across the unit direction n, up to `limit`
+  // each way.
+  float widthAcross(const Vec2& p, const Vec2& n, float limit) const;
+
+ private:
+  cv::Point corner_;
+  cv::Mat depth_;
+  cv::Mat crest_;  // the deepest depth within two pixels
+};
+
+// The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's
+// middle line within `reach` pixels of `near` (the pixel of the middle line with the longest
+// path), in image points; empty where no such path exists.
+std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach);
+
+}  // namespace stemscan
