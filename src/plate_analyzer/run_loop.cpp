@@ -231,9 +231,7 @@ void PlateAnalyzer::calibrationPhase() {
   std::cout << "press 'd' to calibrate each hypocotyl separately" << std::endl;
   std::cout << "press <space> when you are done" << std::endl;
   calibrateThresholds(-2);
-  for (int i = 0; i < nb_snakes; ++i) {
-    if (snakes[i].isInUse()) trackHypocotyl(i, -1);
-  }
+  trackHypocotyls(-1);
   refreshDisplay(kRed);
 }
 
@@ -257,9 +255,7 @@ void PlateAnalyzer::monitor() {
   phase_ = Phase::kMonitoring;
   ProgressLine progress(std::cerr, show_progress_);
   while (true) {
-    for (int i = 0; i < nb_snakes; ++i) {
-      if (snakes[i].isInUse()) trackHypocotyl(i, -1);
-    }
+    trackHypocotyls(-1);
     refreshDisplay(kRed);
     WaitEnd end = WaitEnd::kNone;
     while (end == WaitEnd::kNone) {

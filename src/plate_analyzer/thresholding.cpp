@@ -1,11 +1,9 @@
-// Threshold values, the threshold window and its calibration dialogues, and the per-image
-// update of one hypocotyl.
+// Threshold values, the threshold window and its calibration dialogues.
 #include <algorithm>
 #include <iostream>
 #include <opencv2/imgproc.hpp>
 
 #include "plate_analyzer/plate_analyzer.h"
-#include "refine/stem_refiner.h"
 
 namespace stemscan {
 namespace {
@@ -123,45 +121,6 @@ void PlateAnalyzer::calibrateThresholds(int which) {
     }
   }
   windows_.destroyWindow(kThresholdWindow);
-}
-
-namespace {
-
-// Puts the contour's ends where their trackers are; a tracker not placed yet is put on its end.
-void placeEnds(Snake& s) {
-  if (isPlaced(s.topTracker.pos)) {
-    s.setPoint(0, s.topTracker.pos);
-  } else {
-    s.topTracker.pos = s.point(0);
-  }
-  if (isPlaced(s.baseTracker.pos)) {
-    s.setLastPoint(s.baseTracker.pos);
-  } else {
-    s.baseTracker.pos = s.lastPoint();
-  }
-}
-
-}  // namespace
-
-void PlateAnalyzer::trackHypocotyl(int index, int endMode) {
-  Snake* s = snake(index);
-  if (s == nullptr || mask.empty()) return;
-  applyThreshold(index);
-  s->topTracker.track(mask, mask_prev, tuning.maxGrowth);
-  if (moving_base) s->baseTracker.track(mask, mask_prev, tuning.maxGrowth);
-  placeEnds(*s);
-  // The refined fit falls back on the plain one where it finds no stem.
-  if (!refine || !refineOnStem(*s, mask, base_set_[static_cast<std::size_t>(index)])) {
-    s->optimise(mask, 10, endMode, random_);
-  }
-}
-
-void PlateAnalyzer::refitHypocotyl(int index) {
-  Snake* s = snake(index);
-  if (s == nullptr || mask.empty()) return;
-  applyThreshold(index);
-  placeEnds(*s);
-  s->optimise(mask, 10, -1, random_);
 }
 
 }  // namespace stemscan

@@ -22,7 +22,8 @@ PointTracker::PointTracker()
       status(maxFeatures),
       errors(maxFeatures) {}
 
-int PointTracker::trackFeatures(const cv::Mat& current, const cv::Mat& previous, int maxGrowth) {
+int PointTracker::trackFeatures(const cv::Mat& current, const cv::Mat& previous, int maxGrowth,
+                                std::ostream& err) {
   std::fill(curFeatures.begin(), curFeatures.end(), cv::Point2f(-1.0f, -1.0f));
   std::fill(status.begin(), status.end(), 0);
   if (previous.empty() || current.size() != previous.size()) return 0;
@@ -40,7 +41,7 @@ int PointTracker::trackFeatures(const cv::Mat& current, const cv::Mat& previous,
   std::copy(corners.begin(), corners.end(), prevFeatures.begin());
 
   if (count < kMinFeatures) {
-    std::cerr << "to few features " << count << std::endl;
+    err << "to few features " << count << std::endl;
     return count;
   }
 
@@ -75,13 +76,14 @@ cv::Rect PointTracker::searchRegion(cv::Size imageSize) const {
   return cv::Rect(x0, y0, w, h);
 }
 
-Vec2 PointTracker::track(const cv::Mat& current, const cv::Mat& previous, int maxGrowth) {
+Vec2 PointTracker::track(const cv::Mat& current, const cv::Mat& previous, int maxGrowth,
+                         std::ostream& out, std::ostream& err) {
   // A tracker that was never placed has no neighbourhood to follow.
   if (!isPlaced(pos) || current.size() != previous.size()) return Vec2();
   const cv::Rect region = searchRegion(current.size());
   int detected = 0;
   if (region.width > 0 && region.height > 0) {
-    detected = trackFeatures(current(region), previous(region), maxGrowth);
+    detected = trackFeatures(current(region), previous(region), maxGrowth, err);
   }
   const Vec2 lpos = pos - Vec2(region.x, region.y);
 
@@ -91,8 +93,8 @@ Vec2 PointTracker::track(const cv::Mat& current, const cv::Mat& previous, int ma
   }
   const int m = static_cast<int>(usable.size());
   if (m < kMinFeatures) {
-    std::cerr << "Only found " << m << " features" << std::endl;
-    std::cout << pos << std::endl;
+    err << "Only found " << m << " features" << std::endl;
+    out << pos << std::endl;
     return Vec2();
   }
 
@@ -133,7 +135,7 @@ Vec2 PointTracker::track(const cv::Mat& current, const cv::Mat& previous, int ma
   }
 
   if (!(npos.x >= 0.0f && npos.y >= 0.0f) || !std::isfinite(npos.x) || !std::isfinite(npos.y)) {
-    std::cout << "bad position " << npos << std::endl;
+    out << "bad position " << npos << std::endl;
     return Vec2();
   }
   pos = npos + Vec2(region.x, region.y);

@@ -7,6 +7,7 @@
 // The point therefore follows any affine motion of its neighbourhood.
 #pragma once
 
+#include <iostream>
 #include <opencv2/core/mat.hpp>
 #include <vector>
 
@@ -22,12 +23,15 @@ class PointTracker {
   // are views of the same search region of two 8-bit one-channel images of equal size, and
   // every position is relative to the region. The flow window is 2 * maxGrowth + 1 pixels a
   // side. Returns the number of features detected; the usable ones have a non-zero status.
-  int trackFeatures(const cv::Mat& current, const cv::Mat& previous, int maxGrowth);
+  // Warnings go to `err`.
+  int trackFeatures(const cv::Mat& current, const cv::Mat& previous, int maxGrowth,
+                    std::ostream& err = std::cerr);
 
   // Moves `pos` with the content of its 201 x 201 neighbourhood between `previous` and
   // `current` (whole images of equal size) and returns the displacement. On failure `pos` is
-  // unchanged and the result is (0, 0).
-  Vec2 track(const cv::Mat& current, const cv::Mat& previous, int maxGrowth);
+  // unchanged and the result is (0, 0). Messages go to `out` and warnings to `err`.
+  Vec2 track(const cv::Mat& current, const cv::Mat& previous, int maxGrowth,
+             std::ostream& out = std::cout, std::ostream& err = std::cerr);
 
   // The search region of `track` for an image of the given size (clipped to the image), and
   // the tracked point relative to it.

@@ -1,0 +1,130 @@
+// The per-image update of the hypocotyls: their ends are tracked into the new image, then each
+// contour is fitted on it. Tracking and the refined fit only read the thresholded images, so
+// for hypocotyls sharing a threshold they run side by side on two threads; the plain fits,
+// which draw from the run's one random source, stay in order, and so do the messages.
+#include <exception>
+#include <iostream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "plate_analyzer/plate_analyzer.h"
+#include "refine/stem_refiner.h"
+
+namespace stemscan {
+namespace {
+
+// Puts the contour's ends where their trackers are; a tracker not placed yet is put on its end.
+void placeEnds(Snake& s) {
+  if (isPlaced(s.topTracker.pos)) {
+    s.setPoint(0, s.topTracker.pos);
+  } else {
+    s.topTracker.pos = s.point(0);
+  }
+  if (isPlaced(s.baseTracker.pos)) {
+    s.setLastPoint(s.baseTracker.pos);
+  } else {
+    s.baseTracker.pos = s.lastPoint();
+  }
+}
+
+// Runs work(0) ... work(n - 1), the odd ones on a second thread.
+template <typename Work>
+void onTwoThreads(std::size_t n, const Work& work) {
+  if (n < 2) {
+    for (std::size_t k = 0; k < n; ++k) work(k);
+    return;
+  }
+  std::exception_ptr failure;
+  std::thread odd([&] {
+    try {
+      for (std::size_t k = 1; k < n; k += 2) work(k);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    for (std::size_t k = 0; k < n; k += 2) work(k);
+  } catch (...) {
+    odd.join();
+    throw;
+  }
+  odd.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace
+
+void PlateAnalyzer::trackHypocotyls(int endMode) {
+  if (mask.empty()) return;
+  std::vector<int> inUse;
+  for (int i = 0; i < nb_snakes; ++i) {
+    if (!snakes[i].isInUse()) continue;
+    // A hypocotyl without a threshold is tracked on whatever image the one before it left.
+    if (thresholds[i] < 0) {
+      for (int j = 0; j < nb_snakes; ++j) trackHypocotyl(j, endMode);
+      return;
+    }
+    inUse.push_back(i);
+  }
+  std::vector<std::ostringstream> out(inUse.size());
+  std::vector<std::ostringstream> err(inUse.size());
+  std::vector<bool> tracked(inUse.size(), false);
+  std::vector<char> refined(inUse.size(), 0);  // written from both threads: no bit packing
+  for (std::size_t k = 0; k < inUse.size(); ++k) {
+    if (tracked[k]) continue;
+    std::vector<std::size_t> sharing;
+    for (std::size_t j = k; j < inUse.size(); ++j) {
+      if (!tracked[j] && thresholds[inUse[j]] == thresholds[inUse[k]]) {
+        sharing.push_back(j);
+        tracked[j] = true;
+      }
+    }
+    applyThreshold(inUse[k]);
+    onTwoThreads(sharing.size(), [&](std::size_t n) {
+      const std::size_t j = sharing[n];
+      Snake& s = snakes[inUse[j]];
+      s.topTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
+      if (moving_base) s.baseTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
+      placeEnds(s);
+      refined[j] = refine && refineOnStem(s, mask, base_set_[static_cast<std::size_t>(inUse[j])]);
+    });
+  }
+  for (std::size_t k = 0; k < inUse.size(); ++k) {
+    std::cerr << err[k].str();
+    std::cout << out[k].str();
+    if (refined[k]) continue;
+    applyThreshold(inUse[k]);
+    snakes[inUse[k]].optimise(mask, 10, endMode, random_);
+  }
+}
+
+void PlateAnalyzer::trackHypocotyl(int index, int endMode) {
+  Snake* s = snake(index);
+  if (s == nullptr || !s->isInUse() || mask.empty()) return;
+  applyThreshold(index);
+  s->topTracker.track(mask, mask_prev, tuning.maxGrowth);
+  if (moving_base) s->baseTracker.track(mask, mask_prev, tuning.maxGrowth);
+  fitHypocotyl(index, endMode);
+}
+
+void PlateAnalyzer::fitHypocotyl(int index, int endMode) {
+  Snake* s = snake(index);
+  if (s == nullptr) return;
+  applyThreshold(index);
+  placeEnds(*s);
+  // The refined fit falls back on the plain one where it finds no stem.
+  if (!refine || !refineOnStem(*s, mask, base_set_[static_cast<std::size_t>(index)])) {
+    s->optimise(mask, 10, endMode, random_);
+  }
+}
+
+void PlateAnalyzer::refitHypocotyl(int index) {
+  Snake* s = snake(index);
+  if (s == nullptr || mask.empty()) return;
+  applyThreshold(index);
+  placeEnds(*s);
+  s->optimise(mask, 10, -1, random_);
+}
+
+}  // namespace stemscan
