@@ -26,7 +26,15 @@ Vec2 along(const std::vector<Vec2>& line, float at) {
   return line.back();
 }
 
-// The deepest pixel of the dark run through (or nearest to) p along the row, within reach.
+// The offset, within half a pixel, of the top of the parabola through the depths a, b, c at -1,
+// 0 and +1 (0 where b is no crest).
+float crestOffset(float a, float b, float c) {
+  const float bend = a - 2.0f * b + c;
+  return bend < 0.0f ? std::clamp(0.5f * (a - c) / bend, -0.5f, 0.5f) : 0.0f;
+}
+
+// The middle of the dark run through (or nearest to) p along its row, within reach: the
+// deepest pixel, to a fraction of a pixel; p keeps its height.
 bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
   const cv::Point q = tube.local(p);
   int best = -1;
@@ -41,7 +49,8 @@ bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
     }
   }
   if (best < 0) return false;
-  *centre = tube.global(best, q.y);
+  const float shift = crestOffset(tube.depth(best - 1, q.y), bestDepth, tube.depth(best + 1, q.y));
+  *centre = Vec2(tube.global(best, q.y).x + shift, p.y);
   return true;
 }
 
@@ -183,6 +192,16 @@ void ontoStemLine(std::vector<Vec2>* centreline, float radius) {
   line.insert(line.begin() + 1, a);
 }
 
+// The top of the line (a pixel) moved across the line to the middle of the tube, to a fraction
+// of a pixel.
+Vec2 centredAcross(const Tube& tube, const std::vector<Vec2>& line) {
+  const Vec2 top = line.front();
+  const Vec2 t = line[std::min<std::size_t>(4, line.size() - 1)] - top;
+  if (norm(t) <= 0.0f) return top;
+  const Vec2 n = Vec2(-t.y, t.x) * (1.0f / norm(t));
+  return top + n * crestOffset(tube.depth(top - n), tube.depth(top), tube.depth(top + n));
+}
+
 }  // namespace
 
 bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
@@ -213,8 +232,13 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   float radius = 0.0f;         // of the stem, where the top is where it widens into the cotyledons
   path.resize(topOnPath(tube, path, up, settings, &radius) + 1);
   std::reverse(path.begin(), path.end());  // from the top down to the base
+  path.back() = base;
   std::vector<Vec2> centreline = smoothed(path, 3);
-  if (radius > 0.0f) ontoStemLine(&centreline, radius);
+  if (radius > 0.0f) {
+    ontoStemLine(&centreline, radius);
+  } else {
+    centreline.front() = centredAcross(tube, centreline);
+  }
   const float total = lengthOf(centreline);
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);
