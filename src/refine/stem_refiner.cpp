@@ -226,7 +226,12 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   Vec2 base = line.back();
   if (!baseFromUser && !findBase(tube, tracked, &base)) return false;
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
-  std::vector<Vec2> path = pathToFarEnd(tube, base, tracked, static_cast<int>(settings.topReach));
+  // The stem's radius, about: the median depth under the contour as it was.
+  std::vector<float> under;
+  for (const Vec2& p : line) under.push_back(tube.depth(p));
+  std::nth_element(under.begin(), under.begin() + under.size() / 2, under.end());
+  std::vector<Vec2> path = pathToFarEnd(
+      mask, tube, base, tracked, static_cast<int>(settings.topReach), under[under.size() / 2]);
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   float radius = 0.0f;         // of the stem, where the top is where it widens into the cotyledons

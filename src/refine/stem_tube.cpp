@@ -9,9 +9,21 @@
 
 namespace stemscan {
 
-Tube::Tube(const cv::Mat& mask, const cv::Rect& region) : corner_(region.tl()) {
+Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
+    : scale_(std::max(1, scale)), half_(0.5f * static_cast<float>(scale_ - 1)) {
+  // A coarse tube starts and ends on whole coarse pixels.
+  const int x0 = region.x / scale_ * scale_;
+  const int y0 = region.y / scale_ * scale_;
+  region_ = cv::Rect(x0, y0, (region.x + region.width - x0) / scale_ * scale_,
+                     (region.y + region.height - y0) / scale_ * scale_);
   cv::Mat dark;
-  cv::compare(mask(region), 128, dark, cv::CMP_LT);
+  cv::compare(mask(region_), 128, dark, cv::CMP_LT);
+  if (scale_ > 1) {
+    cv::Mat small;
+    cv::resize(dark, small, cv::Size(region_.width / scale_, region_.height / scale_), 0, 0,
+               cv::INTER_AREA);
+    dark = small >= 128;
+  }
   cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
   cv::dilate(depth_, crest_, cv::Mat::ones(5, 5, CV_8U));
 }
@@ -100,15 +112,30 @@ int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reac
   return far;
 }
 
-}  // namespace
-
-std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
-  const cv::Point first = tube.local(start);
+std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
+  // The start's pixel, or its deepest neighbour where a coarse tube lost it.
+  cv::Point first = tube.local(start);
+  const cv::Point at = first;
+  for (int y = at.y - 1; y <= at.y + 1 && tube.depth(at.x, at.y) <= 0.0f; ++y) {
+    for (int x = at.x - 1; x <= at.x + 1; ++x) {
+      if (tube.depth(x, y) > tube.depth(first.x, first.y)) first = cv::Point(x, y);
+    }
+  }
   if (tube.depth(first.x, first.y) <= 0.0f) return {};
   const PathTree tree = cheapestPaths(tube, first);
   const int far = furthestNear(tube, tree, near, reach);
   if (far < 0) return {};
   return pathTo(tube, tree, far);
+}
+
+}  // namespace
+
+std::vector<Vec2> pathToFarEnd(const cv::Mat& mask, const Tube& tube, const Vec2& start,
+                               const Vec2& near, int reach, float radius) {
+  // Pixels of an eighth of the stem's radius or smaller still show its middle line.
+  const int scale = std::clamp(static_cast<int>(radius / 8.0f), 1, 4);
+  if (scale == 1) return pathOnTube(tube, start, near, reach);
+  return pathOnTube(Tube(mask, tube.region(), scale), start, near, std::max(1, reach / scale));
 }
 
 }  // namespace stemscan

@@ -13,9 +13,11 @@ namespace stemscan {
 
 class Tube {
  public:
-  // The dark pixels (below 128) of `mask` in `region`.
-  Tube(const cv::Mat& mask, const cv::Rect& region);
+  // The dark pixels (below 128) of `mask` in `region`, seen at one pixel in `scale` (a pixel of
+  // a coarse tube stands for scale x scale pixels of the mask, dark where most of them are).
+  Tube(const cv::Mat& mask, const cv::Rect& region, int scale = 1);
 
+  const cv::Rect& region() const { return region_; }
   int cols() const { return depth_.cols; }
   int rows() const { return depth_.rows; }
   // The depth of a tube pixel; 0 outside the tube and outside the region.
@@ -28,12 +30,15 @@ class Tube {
     return depth(q.x, q.y);
   }
   const cv::Mat& depthMap() const { return depth_; }
-  // The tube pixel of an image point, and the image point of a tube pixel.
+  // The tube pixel of an image point, and the image point of a tube pixel (its middle).
   cv::Point local(const Vec2& p) const {
-    return cv::Point(static_cast<int>(std::lround(p.x)) - corner_.x,
-                     static_cast<int>(std::lround(p.y)) - corner_.y);
+    return cv::Point(static_cast<int>(std::lround((p.x - half_) / scale_)) - region_.x / scale_,
+                     static_cast<int>(std::lround((p.y - half_) / scale_)) - region_.y / scale_);
   }
-  Vec2 global(int x, int y) const { return Vec2(x + corner_.x, y + corner_.y); }
+  Vec2 global(int x, int y) const {
+    return Vec2(static_cast<float>((x + region_.x / scale_) * scale_) + half_,
+                static_cast<float>((y + region_.y / scale_) * scale_) + half_);
+  }
   // On the middle line of the tube: within a pixel and a half of the deepest point around it.
   bool onRidge(int x, int y) const {
     const float d = depth(x, y);
@@ -44,14 +49,18 @@ class Tube {
   float widthAcross(const Vec2& p, const Vec2& n, float limit) const;
 
  private:
-  cv::Point corner_;
+  cv::Rect region_;
+  int scale_;
+  float half_;  // from a coarse pixel's corner to its middle, in image pixels
   cv::Mat depth_;
   cv::Mat crest_;  // the deepest depth within two pixels
 };
 
 // The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's
 // middle line within `reach` pixels of `near` (the pixel of the middle line with the longest
-// path), in image points; empty where no such path exists.
-std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach);
+// path), in image points; empty where no such path exists. Where the stem is wide (`radius`
+// pixels) the path is looked for on a coarse copy of the tube, its points a few pixels apart.
+std::vector<Vec2> pathToFarEnd(const cv::Mat& mask, const Tube& tube, const Vec2& start,
+                               const Vec2& near, int reach, float radius);
 
 }  // namespace stemscan
