@@ -141,8 +141,6 @@ class PlateAnalyzer {
   void calibrateThresholds(int which);
   // Tracks the ends of every hypocotyl in use into the current image and fits each contour.
   void trackHypocotyls(int endMode);
-  void trackHypocotyl(int index, int endMode);
-  void fitHypocotyl(int index, int endMode);
   // Fits the contour again on this image with its ends where their trackers are, without
   // tracking them again (after '+' and '-': the ends were already tracked into this image, a
   // second tracking would move them twice).

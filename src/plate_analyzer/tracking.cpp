@@ -59,13 +59,7 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
   if (mask.empty()) return;
   std::vector<int> inUse;
   for (int i = 0; i < nb_snakes; ++i) {
-    if (!snakes[i].isInUse()) continue;
-    // A hypocotyl without a threshold is tracked on whatever image the one before it left.
-    if (thresholds[i] < 0) {
-      for (int j = 0; j < nb_snakes; ++j) trackHypocotyl(j, endMode);
-      return;
-    }
-    inUse.push_back(i);
+    if (snakes[i].isInUse()) inUse.push_back(i);
   }
   std::vector<std::ostringstream> out(inUse.size());
   std::vector<std::ostringstream> err(inUse.size());
@@ -87,6 +81,7 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
       s.topTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       if (moving_base) s.baseTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       placeEnds(s);
+      // The refined fit falls back on the plain one where it finds no stem.
       refined[j] = refine && refineOnStem(s, mask, base_set_[static_cast<std::size_t>(inUse[j])]);
     });
   }
@@ -96,26 +91,6 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
     if (refined[k]) continue;
     applyThreshold(inUse[k]);
     snakes[inUse[k]].optimise(mask, 10, endMode, random_);
-  }
-}
-
-void PlateAnalyzer::trackHypocotyl(int index, int endMode) {
-  Snake* s = snake(index);
-  if (s == nullptr || !s->isInUse() || mask.empty()) return;
-  applyThreshold(index);
-  s->topTracker.track(mask, mask_prev, tuning.maxGrowth);
-  if (moving_base) s->baseTracker.track(mask, mask_prev, tuning.maxGrowth);
-  fitHypocotyl(index, endMode);
-}
-
-void PlateAnalyzer::fitHypocotyl(int index, int endMode) {
-  Snake* s = snake(index);
-  if (s == nullptr) return;
-  applyThreshold(index);
-  placeEnds(*s);
-  // The refined fit falls back on the plain one where it finds no stem.
-  if (!refine || !refineOnStem(*s, mask, base_set_[static_cast<std::size_t>(index)])) {
-    s->optimise(mask, 10, endMode, random_);
   }
 }
 

@@ -87,7 +87,6 @@ bool findBase(const Tube& tube, const Vec2& top, Vec2* base) {
   }
   if (start.x < 0) return false;
   cv::Mat reached = tube.depthMap() > 0.4f * deepest;
-  reached.at<uchar>(start) = 255;
   cv::floodFill(reached, start, 128, nullptr, 0, 0, 8);
   int lowest = -1;
   for (int y = reached.rows - 1; y >= 0 && lowest < 0; --y) {

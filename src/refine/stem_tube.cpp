@@ -25,7 +25,6 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
     dark = small >= 128;
   }
   cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
-  cv::dilate(depth_, crest_, cv::Mat::ones(5, 5, CV_8U));
 }
 
 float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
@@ -97,13 +96,24 @@ std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
 // -1 where the paths reach none.
 int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
   const cv::Point near = tube.local(p);
+  const cv::Rect all(0, 0, tube.cols(), tube.rows());
+  const cv::Rect window =
+      cv::Rect(near.x - reach, near.y - reach, 2 * reach + 1, 2 * reach + 1) & all;
+  if (window.empty()) return -1;
+  // The middle line: pixels within a pixel and a half of the deepest one within two pixels.
+  const cv::Rect around =
+      cv::Rect(window.x - 2, window.y - 2, window.width + 4, window.height + 4) & all;
+  cv::Mat crest;
+  cv::dilate(tube.depthMap()(around), crest, cv::Mat::ones(5, 5, CV_8U));
   int far = -1;
-  for (int y = std::max(0, near.y - reach); y <= std::min(tube.rows() - 1, near.y + reach); ++y) {
-    for (int x = std::max(0, near.x - reach); x <= std::min(tube.cols() - 1, near.x + reach); ++x) {
+  for (int y = window.y; y < window.y + window.height; ++y) {
+    for (int x = window.x; x < window.x + window.width; ++x) {
       const int at = y * tube.cols() + x;
+      const float d = tube.depth(x, y);
       const bool inside =
           (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
-      if (inside && !std::isinf(tree.cost[at]) && tube.onRidge(x, y) &&
+      const bool onRidge = d >= 3.0f && d >= crest.at<float>(y - around.y, x - around.x) - 1.5f;
+      if (inside && onRidge && !std::isinf(tree.cost[at]) &&
           (far < 0 || tree.length[at] > tree.length[far])) {
         far = at;
       }

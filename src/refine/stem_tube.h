@@ -39,11 +39,6 @@ class Tube {
     return Vec2(static_cast<float>((x + region_.x / scale_) * scale_) + half_,
                 static_cast<float>((y + region_.y / scale_) * scale_) + half_);
   }
-  // On the middle line of the tube: within a pixel and a half of the deepest point around it.
-  bool onRidge(int x, int y) const {
-    const float d = depth(x, y);
-    return d >= 3.0f && d >= crest_.at<float>(y, x) - 1.5f;
-  }
   // The width of the dark run through image point p across the unit direction n, up to `limit`
   // each way.
   float widthAcross(const Vec2& p, const Vec2& n, float limit) const;
@@ -53,7 +48,6 @@ class Tube {
   int scale_;
   float half_;  // from a coarse pixel's corner to its middle, in image pixels
   cv::Mat depth_;
-  cv::Mat crest_;  // the deepest depth within two pixels
 };
 
 // The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's
