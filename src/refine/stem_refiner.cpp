@@ -100,6 +100,12 @@ bool findBase(const Tube& tube, const Vec2& top, Vec2* base) {
   return true;
 }
 
+// The stem's depth along its middle and its width across.
+struct StemSize {
+  float depth = 0.0f;
+  float width = 0.0f;
+};
+
 // The index of the first point of path[0..end] within `tolerance` of the highest of them
 // (where the stem runs level, the start of the level stretch).
 std::size_t highestUpTo(const std::vector<Vec2>& path, std::size_t end, const Vec2& up,
@@ -122,10 +128,10 @@ float lowerQuartile(const std::vector<float>& values, int from, int to) {
 // stem (the apex of a hook; the start of the bend where the stem runs level). Where the highest
 // point of the path lies where the tube is wider than the stem (in the cotyledons), the stem
 // ends where that widening starts, and the top is the highest point of the stem below it.
-// `stemRadius` is set where the top is at that junction, and is 0 otherwise.
+// `stem` is set where the top is at that junction, and left zero otherwise.
 std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
-                      const RefineSettings& settings, float* stemRadius) {
-  *stemRadius = 0.0f;
+                      const RefineSettings& settings, StemSize* stem) {
+  *stem = StemSize();
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
   std::vector<float> walked(path.size(), 0.0f);
@@ -165,30 +171,12 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
     if (walked[highest] - walked[start] > reach) return highest;
     --start;
   }
-  *stemRadius = stemDepth;
+  // Where the stem rises up to the junction, the top is where the stem widens; where it runs
+  // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
-  if (top != start) *stemRadius = 0.0f;
-  return top;
-}
-
-// Where the stem meets the cotyledons the path swerves: the top goes back onto the line of the
-// stem just below it, and the swerve is left out.
-void ontoStemLine(std::vector<Vec2>* centreline, float radius) {
-  std::vector<Vec2>& line = *centreline;
-  if (lengthOf(line) <= 8.0f * radius) return;
-  const Vec2 a = along(line, 2.0f * radius);
-  const Vec2 b = along(line, 6.0f * radius);
-  const Vec2 d = (a - b) * (1.0f / std::max(1e-3f, norm(a - b)));
-  const Vec2 top = a + d * dot(line.front() - a, d);
-  float walked = 0.0f;
-  std::size_t below = 1;
-  while (below + 1 < line.size() && walked < 2.0f * radius) {
-    walked += norm(line[below] - line[below - 1]);
-    ++below;
-  }
-  line.erase(line.begin(), line.begin() + static_cast<long>(below) - 1);
-  line.front() = top;
-  line.insert(line.begin() + 1, a);
+  if (walked[start] - walked[top] > stemDepth) return top;
+  *stem = StemSize{stemDepth, stemWidth};
+  return start;
 }
 
 // The top of the line (a pixel) moved across the line to the middle of the tube, to a fraction
@@ -199,6 +187,45 @@ Vec2 centredAcross(const Tube& tube, const std::vector<Vec2>& line) {
   if (norm(t) <= 0.0f) return top;
   const Vec2 n = Vec2(-t.y, t.x) * (1.0f / norm(t));
   return top + n * crestOffset(tube.depth(top - n), tube.depth(top), tube.depth(top + n));
+}
+
+// Where the stem meets the cotyledons the path swerves: the top goes back onto the line of the
+// stem just below it, up to where the tube widens around that line, and the swerve is left out.
+// Only a straight stem has such a line: false where the stem bends below the top or is short.
+bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSize& stem,
+                  const RefineSettings& settings) {
+  std::vector<Vec2>& line = *centreline;
+  const float radius = stem.depth;
+  if (lengthOf(line) <= 8.0f * radius) return false;
+  const Vec2 a = along(line, 2.0f * radius);
+  const Vec2 b = along(line, 6.0f * radius);
+  const Vec2 d = (a - b) * (1.0f / std::max(1e-3f, norm(a - b)));
+  const Vec2 n(-d.y, d.x);
+  for (float s = 2.0f * radius; s <= 6.0f * radius; s += 1.0f) {
+    if (std::abs(dot(along(line, s) - a, n)) > std::max(1.0f, 0.25f * radius)) return false;
+  }
+  // The path's own widening point lies up to a stem radius up in the junction, where the path
+  // swerves; along the stem's line the widening shows first.
+  const float onPath = dot(line.front() - a, d);
+  Vec2 top = a + d * onPath;
+  for (float s = std::max(0.0f, onPath - radius); s <= onPath; s += 0.5f) {
+    const Vec2 p = a + d * s;
+    if (tube.depth(p) > settings.widening * stem.depth ||
+        tube.widthAcross(p, n, 200.0f) > settings.crossWidening * stem.width) {
+      top = p;
+      break;
+    }
+  }
+  float walked = 0.0f;
+  std::size_t below = 1;
+  while (below + 1 < line.size() && walked < 2.0f * radius) {
+    walked += norm(line[below] - line[below - 1]);
+    ++below;
+  }
+  line.erase(line.begin(), line.begin() + static_cast<long>(below) - 1);
+  line.front() = top;
+  line.insert(line.begin() + 1, a);
+  return true;
 }
 
 }  // namespace
@@ -233,14 +260,12 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
       mask, tube, base, tracked, static_cast<int>(settings.topReach), under[under.size() / 2]);
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
-  float radius = 0.0f;         // of the stem, where the top is where it widens into the cotyledons
-  path.resize(topOnPath(tube, path, up, settings, &radius) + 1);
+  StemSize stem;               // set where the top is where the stem widens into the cotyledons
+  path.resize(topOnPath(tube, path, up, settings, &stem) + 1);
   std::reverse(path.begin(), path.end());  // from the top down to the base
   path.back() = base;
   std::vector<Vec2> centreline = smoothed(path, 3);
-  if (radius > 0.0f) {
-    ontoStemLine(&centreline, radius);
-  } else {
+  if (stem.depth <= 0.0f || !ontoStemLine(tube, &centreline, stem, settings)) {
     centreline.front() = centredAcross(tube, centreline);
   }
   const float total = lengthOf(centreline);
