@@ -1,5 +1,8 @@
 #include "export/long_table.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "experiment/csv.h"
 #include "snake/snake.h"
 
@@ -19,12 +22,12 @@ const std::vector<Vec2>& ExportSources::contour(int s, unsigned t) const {
 }
 
 std::string fixed(double value, int decimals) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out.setf(std::ios::fixed);
-  out.precision(decimals);
-  out << value;
-  return out.str();
+  // to_chars writes as printf does in the C locale, whatever locale the windows set.
+  char text[64];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (error != std::errc()) return std::to_string(value);
+  return std::string(text, end);
 }
 
 std::string longTableHeader() {

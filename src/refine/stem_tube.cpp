@@ -38,20 +38,24 @@ float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
 namespace {
 
 // Cheapest paths through the tube from `start`, a step costing its length over the square of
-// its depth: paths keep to the middle of the tube.
+// its depth: paths keep to the middle of the tube. The search ends once the paths to all
+// `targets` are final (the pixels further out are left unreached).
 struct PathTree {
   std::vector<float> cost;
   std::vector<int> parent;
   std::vector<float> length;  // of the path, in pixels
 };
 
-PathTree cheapestPaths(const Tube& tube, cv::Point start) {
+PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>& targets) {
   const int w = tube.cols();
   const int n = w * tube.rows();
   PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
                 std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
   using Entry = std::pair<float, int>;
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+  std::vector<char> isTarget(n, 0);
+  for (int t : targets) isTarget[t] = 1;
+  std::size_t left = targets.size();
   const int first = start.y * w + start.x;
   tree.cost[first] = 0.0f;
   open.push({0.0f, first});
@@ -62,6 +66,7 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start) {
     const auto [c, at] = open.top();
     open.pop();
     if (c > tree.cost[at]) continue;
+    if (isTarget[at] && --left == 0) break;
     const int x = at % w;
     const int y = at / w;
     for (int k = 0; k < 8; ++k) {
@@ -92,34 +97,30 @@ std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
   return path;
 }
 
-// Of the middle line's pixels within `reach` tube pixels of `p`, the one with the longest path;
-// -1 where the paths reach none.
-int furthestNear(const Tube& tube, const PathTree& tree, const Vec2& p, int reach) {
+// The middle line's pixels within `reach` tube pixels of `p`, row by row: pixels within a pixel
+// and a half of the deepest one within two pixels.
+std::vector<int> middleLineNear(const Tube& tube, const Vec2& p, int reach) {
   const cv::Point near = tube.local(p);
   const cv::Rect all(0, 0, tube.cols(), tube.rows());
   const cv::Rect window =
       cv::Rect(near.x - reach, near.y - reach, 2 * reach + 1, 2 * reach + 1) & all;
-  if (window.empty()) return -1;
-  // The middle line: pixels within a pixel and a half of the deepest one within two pixels.
+  std::vector<int> line;
+  if (window.empty()) return line;
   const cv::Rect around =
       cv::Rect(window.x - 2, window.y - 2, window.width + 4, window.height + 4) & all;
   cv::Mat crest;
   cv::dilate(tube.depthMap()(around), crest, cv::Mat::ones(5, 5, CV_8U));
-  int far = -1;
   for (int y = window.y; y < window.y + window.height; ++y) {
     for (int x = window.x; x < window.x + window.width; ++x) {
-      const int at = y * tube.cols() + x;
       const float d = tube.depth(x, y);
       const bool inside =
           (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
-      const bool onRidge = d >= 3.0f && d >= crest.at<float>(y - around.y, x - around.x) - 1.5f;
-      if (inside && onRidge && !std::isinf(tree.cost[at]) &&
-          (far < 0 || tree.length[at] > tree.length[far])) {
-        far = at;
+      if (inside && d >= 3.0f && d >= crest.at<float>(y - around.y, x - around.x) - 1.5f) {
+        line.push_back(y * tube.cols() + x);
       }
     }
   }
-  return far;
+  return line;
 }
 
 std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
@@ -132,8 +133,13 @@ std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& ne
     }
   }
   if (tube.depth(first.x, first.y) <= 0.0f) return {};
-  const PathTree tree = cheapestPaths(tube, first);
-  const int far = furthestNear(tube, tree, near, reach);
+  // The far end: of the middle line near `near`, the pixel with the longest path.
+  const std::vector<int> line = middleLineNear(tube, near, reach);
+  const PathTree tree = cheapestPaths(tube, first, line);
+  int far = -1;
+  for (int at : line) {
+    if (!std::isinf(tree.cost[at]) && (far < 0 || tree.length[at] > tree.length[far])) far = at;
+  }
   if (far < 0) return {};
   return pathTo(tube, tree, far);
 }
