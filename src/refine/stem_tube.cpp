@@ -48,20 +48,35 @@ struct PathTree {
 
 PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>& targets) {
   const int w = tube.cols();
-  const int n = w * tube.rows();
+  const int h = tube.rows();
+  const int n = w * h;
   PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
                 std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
-  using Entry = std::pair<float, int>;
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+  // The squares of the depths, framed by a pixel of background: no bounds to check.
+  const int pw = w + 2;
+  std::vector<float> squared(static_cast<std::size_t>(pw) * (h + 2), 0.0f);
+  for (int y = 0; y < h; ++y) {
+    const float* depth = tube.depthMap().ptr<float>(y);
+    float* out = &squared[static_cast<std::size_t>(y + 1) * pw + 1];
+    for (int x = 0; x < w; ++x) out[x] = depth[x] * depth[x];
+  }
   std::vector<char> isTarget(n, 0);
   for (int t : targets) isTarget[t] = 1;
   std::size_t left = targets.size();
+
+  using Entry = std::pair<float, int>;
+  std::vector<Entry> heap;
+  heap.reserve(static_cast<std::size_t>(n) / 4);
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open(std::greater<Entry>(),
+                                                                           std::move(heap));
   const int first = start.y * w + start.x;
   tree.cost[first] = 0.0f;
   open.push({0.0f, first});
   static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
   static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
   static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
+  int offset[8];
+  for (int k = 0; k < 8; ++k) offset[k] = dy[k] * pw + dx[k];
   while (!open.empty()) {
     const auto [c, at] = open.top();
     open.pop();
@@ -69,17 +84,17 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>
     if (isTarget[at] && --left == 0) break;
     const int x = at % w;
     const int y = at / w;
+    const float* around = &squared[static_cast<std::size_t>(y + 1) * pw + x + 1];
+    const float length = tree.length[at];
     for (int k = 0; k < 8; ++k) {
-      const int nx = x + dx[k];
-      const int ny = y + dy[k];
-      const float d = tube.depth(nx, ny);
-      if (d <= 0.0f) continue;
-      const int next = ny * w + nx;
-      const float through = c + step[k] / (d * d);
+      const float dd = around[offset[k]];
+      if (dd <= 0.0f) continue;
+      const int next = at + dy[k] * w + dx[k];
+      const float through = c + step[k] / dd;
       if (through < tree.cost[next]) {
         tree.cost[next] = through;
         tree.parent[next] = at;
-        tree.length[next] = tree.length[at] + step[k];
+        tree.length[next] = length + step[k];
         open.push({through, next});
       }
     }
