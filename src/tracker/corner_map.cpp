@@ -4,43 +4,85 @@
 #include <opencv2/imgproc.hpp>
 
 namespace stemscan {
+namespace {
 
-CornerMap::CornerMap(const cv::Mat& image) {
-  cv::cornerMinEigenVal(image, strength_, 3, 3);
+constexpr int kTile = 32;
+
+// cv::cornerMinEigenVal(image, strength, 3, 3), computed only on tiles whose neighbourhood is
+// not uniform: elsewhere every gradient, and so the strength, is exactly zero. Each tile is
+// computed with a pixel of the image around it (the block sums' context) and, like the whole,
+// reads the image's parent beyond the view for its gradients; the map is bit for bit the same.
+cv::Mat minEigenValues(const cv::Mat& image) {
+  cv::Mat strength(image.size(), CV_32F, cv::Scalar(0));
+  cv::Size whole;
+  cv::Point offset;
+  image.locateROI(whole, offset);
+  cv::Mat parent = image;  // the whole image the view lies in
+  parent.adjustROI(offset.y, whole.height - image.rows - offset.y, offset.x,
+                   whole.width - image.cols - offset.x);
+  const cv::Rect inParent(0, 0, whole.width, whole.height);
+  const cv::Rect all(0, 0, image.cols, image.rows);
+  for (int y = 0; y < image.rows; y += kTile) {
+    for (int x = 0; x < image.cols; x += kTile) {
+      const cv::Rect tile = cv::Rect(x, y, kTile, kTile) & all;
+      // Gradients reach a pixel out, block sums one more.
+      const cv::Rect seen =
+          cv::Rect(tile.x + offset.x - 2, tile.y + offset.y - 2, tile.width + 4, tile.height + 4) &
+          inParent;
+      double low = 0.0;
+      double high = 0.0;
+      cv::minMaxLoc(parent(seen), &low, &high);
+      if (low == high) continue;
+      const cv::Rect grown =
+          cv::Rect(tile.x - 1, tile.y - 1, tile.width + 2, tile.height + 2) & all;
+      cv::Mat part;
+      cv::cornerMinEigenVal(image(grown), part, 3, 3);
+      part(tile - grown.tl()).copyTo(strength(tile));
+    }
+  }
+  return strength;
+}
+
+}  // namespace
+
+CornerMap::CornerMap(const cv::Mat& image) : strength_(minEigenValues(image)) {
   cv::minMaxLoc(strength_, nullptr, &strongest_);
+  // Local maxima as the detector finds them on the map cut at any level: a pixel above the
+  // level that equals the largest value around it (the outer ring never counts).
+  for (int y = 1; y < strength_.rows - 1; ++y) {
+    const float* above = strength_.ptr<float>(y - 1);
+    const float* row = strength_.ptr<float>(y);
+    const float* below = strength_.ptr<float>(y + 1);
+    for (int x = 1; x < strength_.cols - 1; ++x) {
+      const float v = row[x];
+      if (!(v > 0.0f)) continue;
+      if (v < row[x - 1] || v < row[x + 1] || v < above[x - 1] || v < above[x] ||
+          v < above[x + 1] || v < below[x - 1] || v < below[x] || v < below[x + 1]) {
+        continue;
+      }
+      peaks_.push_back(row + x);
+    }
+  }
+  std::sort(peaks_.begin(), peaks_.end(), [](const float* a, const float* b) {
+    return (*a > *b) ? true : (*a < *b) ? false : (a > b);
+  });
 }
 
 std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,
                                            double minDistance) const {
-  cv::Mat strength;
-  cv::Mat peaks;
-  cv::threshold(strength_, strength, strongest_ * quality, 0, cv::THRESH_TOZERO);
-  cv::dilate(strength, peaks, cv::Mat());
-
-  // Local maxima above the level, as the detector lists them.
-  std::vector<const float*> candidates;
-  for (int y = 1; y < strength.rows - 1; ++y) {
-    const float* value = strength.ptr<float>(y);
-    const float* peak = peaks.ptr<float>(y);
-    for (int x = 1; x < strength.cols - 1; ++x) {
-      if (value[x] != 0 && value[x] == peak[x]) candidates.push_back(value + x);
-    }
-  }
-  // Strongest first; equal strengths in a fixed order (the later pixel first).
-  std::sort(candidates.begin(), candidates.end(), [](const float* a, const float* b) {
-    return (*a > *b) ? true : (*a < *b) ? false : (a > b);
-  });
-
+  // The detector cuts the map at the level in single precision.
+  const float level = static_cast<float>(strongest_ * quality);
   std::vector<cv::Point2f> corners;
   const int cell = cvRound(minDistance);
-  const int gridWidth = (strength.cols + cell - 1) / cell;
-  const int gridHeight = (strength.rows + cell - 1) / cell;
+  const int gridWidth = (strength_.cols + cell - 1) / cell;
+  const int gridHeight = (strength_.rows + cell - 1) / cell;
   std::vector<std::vector<cv::Point2f>> grid(static_cast<std::size_t>(gridWidth) * gridHeight);
   const double minSquared = minDistance * minDistance;
-  for (const float* candidate : candidates) {
-    const int offset = static_cast<int>(reinterpret_cast<const uchar*>(candidate) - strength.data);
-    const int y = static_cast<int>(offset / strength.step);
-    const int x = static_cast<int>((offset - y * strength.step) / sizeof(float));
+  for (const float* candidate : peaks_) {
+    if (!(*candidate > level)) break;
+    const int offset = static_cast<int>(reinterpret_cast<const uchar*>(candidate) - strength_.data);
+    const int y = static_cast<int>(offset / strength_.step);
+    const int x = static_cast<int>((offset - y * strength_.step) / sizeof(float));
     const int cx = x / cell;
     const int cy = y / cell;
     bool good = true;

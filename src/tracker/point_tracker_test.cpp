@@ -105,7 +105,7 @@ namespace {
 
 // The detector tried at one quality level after another finds exactly what the library's
 // goodFeaturesToTrack finds, on textures, on thresholded stems full of equal strengths, and in
-// views of a larger image.
+// views of a larger image (whose edges the strength map sees across).
 TEST(CornerMapDetection, FindsWhatGoodFeaturesToTrackFinds) {
   std::vector<cv::Mat> images;
   for (unsigned seed = 1; seed <= 4; ++seed) images.push_back(testing::texture(151, 131, seed));
@@ -116,6 +116,13 @@ TEST(CornerMapDetection, FindsWhatGoodFeaturesToTrackFinds) {
   images.push_back(cv::Mat(131, 151, CV_8UC1, cv::Scalar(200)));
   const cv::Mat large = testing::texture(400, 300, 9);
   images.push_back(large(cv::Rect(37, 21, 151, 131)));
+  // A thresholded plate seen through a window that stems cross: most of it is blank.
+  cv::Mat plate(300, 400, CV_8UC1, cv::Scalar(255));
+  cv::line(plate, {60, 0}, {140, 290}, cv::Scalar(0), 7);
+  cv::line(plate, {300, 20}, {190, 280}, cv::Scalar(0), 4);
+  cv::ellipse(plate, {180, 150}, {30, 8}, 35, 0, 360, cv::Scalar(0), cv::FILLED);
+  images.push_back(plate(cv::Rect(100, 40, 201, 201)));
+  images.push_back(plate(cv::Rect(0, 0, 67, 300)));
   for (std::size_t i = 0; i < images.size(); ++i) {
     const CornerMap map(images[i]);
     for (double quality = 0.1; quality > 1e-6; quality /= 2.0) {
