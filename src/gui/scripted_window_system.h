@@ -27,7 +27,7 @@ class ScriptedWindowSystem : public WindowSystem {
     int height = 0;
     std::map<std::string, Slider> sliders;
     MouseHandler mouse;
-    cv::Mat lastImage;  // a copy of the last image shown
+    cv::Size lastSize;  // of the last image shown (its pixels are not kept: no copy per image)
     int shows = 0;      // how many times an image was shown
     bool closedByUser = false;
     std::string title;  // the title bar's text, when the program set one

@@ -103,7 +103,7 @@ TEST(ScriptedWindowSystem, KeepsWindowGeometryAndLastImage) {
   EXPECT_EQ(w.x + w.y, 200);
   EXPECT_EQ(w.width, 500);
   EXPECT_EQ(w.height, 375);
-  EXPECT_EQ(w.lastImage.cols, 6);
+  EXPECT_EQ(w.lastSize, cv::Size(6, 4));
   EXPECT_EQ(w.shows, 1);
   windows.destroyWindow("w");
   EXPECT_FALSE(windows.window("w").exists);

@@ -1,19 +1,44 @@
 #include "tracker/corner_map.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <opencv2/imgproc.hpp>
 
 namespace stemscan {
 namespace {
 
-constexpr int kTile = 32;
+constexpr int kTile = 16;  // pixels on a side of the tiles tested for edges
 
-// cv::cornerMinEigenVal(image, strength, 3, 3), computed only on tiles whose neighbourhood is
-// not uniform: elsewhere every gradient, and so the strength, is exactly zero. Each tile is
-// computed with a pixel of the image around it (the block sums' context) and, like the whole,
-// reads the image's parent beyond the view for its gradients; the map is bit for bit the same.
-cv::Mat minEigenValues(const cv::Mat& image) {
-  cv::Mat strength(image.size(), CV_32F, cv::Scalar(0));
+// True when every pixel of the 8-bit image has the same value (compared eight at a time).
+bool uniform(const cv::Mat& image) {
+  const uchar first = image.at<uchar>(0, 0);
+  const std::uint64_t eight = first * 0x0101010101010101ull;
+  for (int y = 0; y < image.rows; ++y) {
+    const uchar* row = image.ptr<uchar>(y);
+    int x = 0;
+    for (; x + 8 <= image.cols; x += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, row + x, sizeof word);
+      if (word != eight) return false;
+    }
+    for (; x < image.cols; ++x) {
+      if (row[x] != first) return false;
+    }
+  }
+  return true;
+}
+
+// cv::cornerMinEigenVal(image, strength, 3, 3), computed only around the tiles whose
+// neighbourhood is not uniform: elsewhere every gradient, and so the strength, is exactly
+// zero. The part computed has a pixel of the image around it (the block sums' context) and,
+// like the whole, reads the image's parent beyond the view for its gradients: the map is bit
+// for bit the same.
+// Returns the part of the map that may be non-zero.
+cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
+  cv::Mat& strength = *map;
+  strength.create(image.size(), CV_32F);
+  strength.setTo(0);
   cv::Size whole;
   cv::Point offset;
   image.locateROI(whole, offset);
@@ -22,6 +47,7 @@ cv::Mat minEigenValues(const cv::Mat& image) {
                    whole.width - image.cols - offset.x);
   const cv::Rect inParent(0, 0, whole.width, whole.height);
   const cv::Rect all(0, 0, image.cols, image.rows);
+  cv::Rect busy;
   for (int y = 0; y < image.rows; y += kTile) {
     for (int x = 0; x < image.cols; x += kTile) {
       const cv::Rect tile = cv::Rect(x, y, kTile, kTile) & all;
@@ -29,31 +55,34 @@ cv::Mat minEigenValues(const cv::Mat& image) {
       const cv::Rect seen =
           cv::Rect(tile.x + offset.x - 2, tile.y + offset.y - 2, tile.width + 4, tile.height + 4) &
           inParent;
-      double low = 0.0;
-      double high = 0.0;
-      cv::minMaxLoc(parent(seen), &low, &high);
-      if (low == high) continue;
-      const cv::Rect grown =
-          cv::Rect(tile.x - 1, tile.y - 1, tile.width + 2, tile.height + 2) & all;
-      cv::Mat part;
-      cv::cornerMinEigenVal(image(grown), part, 3, 3);
-      part(tile - grown.tl()).copyTo(strength(tile));
+      if (!uniform(parent(seen))) busy = busy.empty() ? tile : (busy | tile);
     }
   }
-  return strength;
+  if (busy.empty()) return busy;
+  const cv::Rect grown = cv::Rect(busy.x - 1, busy.y - 1, busy.width + 2, busy.height + 2) & all;
+  cv::Mat part;
+  cv::cornerMinEigenVal(image(grown), part, 3, 3);
+  part(busy - grown.tl()).copyTo(strength(busy));
+  return busy;
 }
 
 }  // namespace
 
-CornerMap::CornerMap(const cv::Mat& image) : strength_(minEigenValues(image)) {
-  cv::minMaxLoc(strength_, nullptr, &strongest_);
+CornerMap::CornerMap(const cv::Mat& image) {
+  const cv::Rect busy = minEigenValues(image, &strength_);
+  if (busy.empty()) return;
+  cv::minMaxLoc(strength_(busy), nullptr, &strongest_);
   // Local maxima as the detector finds them on the map cut at any level: a pixel above the
   // level that equals the largest value around it (the outer ring never counts).
-  for (int y = 1; y < strength_.rows - 1; ++y) {
+  const int top = std::max(busy.y, 1);
+  const int bottom = std::min(busy.y + busy.height, strength_.rows - 1);
+  const int left = std::max(busy.x, 1);
+  const int right = std::min(busy.x + busy.width, strength_.cols - 1);
+  for (int y = top; y < bottom; ++y) {
     const float* above = strength_.ptr<float>(y - 1);
     const float* row = strength_.ptr<float>(y);
     const float* below = strength_.ptr<float>(y + 1);
-    for (int x = 1; x < strength_.cols - 1; ++x) {
+    for (int x = left; x < right; ++x) {
       const float v = row[x];
       if (!(v > 0.0f)) continue;
       if (v < row[x - 1] || v < row[x + 1] || v < above[x - 1] || v < above[x] ||
