@@ -61,22 +61,27 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
   for (int i = 0; i < nb_snakes; ++i) {
     if (snakes[i].isInUse()) inUse.push_back(i);
   }
-  std::vector<std::ostringstream> out(inUse.size());
-  std::vector<std::ostringstream> err(inUse.size());
-  std::vector<bool> tracked(inUse.size(), false);
-  std::vector<char> refined(inUse.size(), 0);  // written from both threads: no bit packing
+  // The hypocotyls by threshold (positions in inUse), each image thresholded once per value.
+  std::vector<std::vector<std::size_t>> sharing;
+  std::vector<bool> grouped(inUse.size(), false);
   for (std::size_t k = 0; k < inUse.size(); ++k) {
-    if (tracked[k]) continue;
-    std::vector<std::size_t> sharing;
+    if (grouped[k]) continue;
+    sharing.emplace_back();
     for (std::size_t j = k; j < inUse.size(); ++j) {
-      if (!tracked[j] && thresholds[inUse[j]] == thresholds[inUse[k]]) {
-        sharing.push_back(j);
-        tracked[j] = true;
+      if (!grouped[j] && thresholds[inUse[j]] == thresholds[inUse[k]]) {
+        sharing.back().push_back(j);
+        grouped[j] = true;
       }
     }
-    applyThreshold(inUse[k]);
-    onTwoThreads(sharing.size(), [&](std::size_t n) {
-      const std::size_t j = sharing[n];
+  }
+
+  std::vector<std::ostringstream> out(inUse.size());
+  std::vector<std::ostringstream> err(inUse.size());
+  std::vector<char> refined(inUse.size(), 0);  // written from both threads: no bit packing
+  for (const std::vector<std::size_t>& group : sharing) {
+    applyThreshold(inUse[group.front()]);
+    onTwoThreads(group.size(), [&](std::size_t n) {
+      const std::size_t j = group[n];
       Snake& s = snakes[inUse[j]];
       s.topTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       if (moving_base) s.baseTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
@@ -85,12 +90,21 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
       refined[j] = refine && refineOnStem(s, mask, base_set_[static_cast<std::size_t>(inUse[j])]);
     });
   }
+
+  // The plain fits draw their visiting orders from the run's one random source in hypocotyl
+  // order, then follow them side by side.
+  std::vector<std::vector<std::vector<int>>> orders(inUse.size());
   for (std::size_t k = 0; k < inUse.size(); ++k) {
     std::cerr << err[k].str();
     std::cout << out[k].str();
-    if (refined[k]) continue;
-    applyThreshold(inUse[k]);
-    snakes[inUse[k]].optimise(mask, 10, endMode, random_);
+    if (!refined[k]) orders[k] = snakes[inUse[k]].visitingOrders(10, endMode, random_);
+  }
+  for (const std::vector<std::size_t>& group : sharing) {
+    applyThreshold(inUse[group.front()]);
+    onTwoThreads(group.size(), [&](std::size_t n) {
+      const std::size_t j = group[n];
+      snakes[inUse[j]].optimiseInOrders(mask, orders[j]);
+    });
   }
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <opencv2/core/mat.hpp>
 #include <ostream>
+#include <vector>
 
 #include "tracker/point_tracker.h"
 #include "util/random_source.h"
@@ -57,6 +58,11 @@ class Snake {
   // Greedy optimisation on an 8-bit one-channel energy image (Snake energy). mode > 0 moves
   // every point but the top; mode < 0 keeps both ends.
   void optimise(const cv::Mat& image, int passes, int mode, RandomSource& random);
+  // The same in two steps: the order in which each pass visits the points, drawn from the
+  // random source, then the passes in those orders (which draw nothing, so the contours of a
+  // plate can follow theirs side by side).
+  std::vector<std::vector<int>> visitingOrders(int passes, int mode, RandomSource& random) const;
+  void optimiseInOrders(const cv::Mat& image, const std::vector<std::vector<int>>& orders);
   void greedyStep(int i, const cv::Mat& image);
   void internalEnergy(int i);
   // Fills Eext; false when the window holds no usable image pixel (the point then stays).

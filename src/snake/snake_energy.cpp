@@ -129,11 +129,25 @@ void Snake::greedyStep(int i, const cv::Mat& image) {
 
 void Snake::optimise(const cv::Mat& image, int passes, int mode, RandomSource& random) {
   if (image.empty() || image.type() != CV_8UC1) return;
+  optimiseInOrders(image, visitingOrders(passes, mode, random));
+}
+
+std::vector<std::vector<int>> Snake::visitingOrders(int passes, int mode,
+                                                    RandomSource& random) const {
   const int n = mode > 0 ? count - 1 : count - 2;
-  if (n <= 0) return;
+  std::vector<std::vector<int>> orders;
+  if (n <= 0) return orders;
   for (int pass = 0; pass < passes; ++pass) {
-    const std::vector<int> order = randomPermutation(n, random);
-    for (int j = 0; j < n; ++j) greedyStep(order[j] + 1, image);
+    orders.push_back(randomPermutation(n, random));
+    for (int& i : orders.back()) ++i;  // the top is never moved
+  }
+  return orders;
+}
+
+void Snake::optimiseInOrders(const cv::Mat& image, const std::vector<std::vector<int>>& orders) {
+  if (image.empty() || image.type() != CV_8UC1) return;
+  for (const std::vector<int>& order : orders) {
+    for (int i : order) greedyStep(i, image);
   }
 }
 
