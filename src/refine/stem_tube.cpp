@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <opencv2/imgproc.hpp>
@@ -64,22 +66,33 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>
   for (int t : targets) isTarget[t] = 1;
   std::size_t left = targets.size();
 
-  using Entry = std::pair<float, int>;
+  // A queue entry packs a cost (never negative, so its bits order as the numbers do) above
+  // a pixel: one integer comparison orders by cost, then by pixel.
+  using Entry = std::uint64_t;
+  auto entry = [](float cost, int at) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &cost, sizeof bits);
+    return (static_cast<Entry>(bits) << 32) | static_cast<std::uint32_t>(at);
+  };
   std::vector<Entry> heap;
   heap.reserve(static_cast<std::size_t>(n) / 4);
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open(std::greater<Entry>(),
                                                                            std::move(heap));
   const int first = start.y * w + start.x;
   tree.cost[first] = 0.0f;
-  open.push({0.0f, first});
+  open.push(entry(0.0f, first));
   static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
   static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
   static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
   int offset[8];
   for (int k = 0; k < 8; ++k) offset[k] = dy[k] * pw + dx[k];
   while (!open.empty()) {
-    const auto [c, at] = open.top();
+    const Entry top = open.top();
     open.pop();
+    const int at = static_cast<int>(top & 0xffffffffu);
+    float c;
+    const std::uint32_t bits = static_cast<std::uint32_t>(top >> 32);
+    std::memcpy(&c, &bits, sizeof c);
     if (c > tree.cost[at]) continue;
     if (isTarget[at] && --left == 0) break;
     const int x = at % w;
@@ -95,7 +108,7 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>
         tree.cost[next] = through;
         tree.parent[next] = at;
         tree.length[next] = length + step[k];
-        open.push({through, next});
+        open.push(entry(through, next));
       }
     }
   }
