@@ -125,9 +125,10 @@ float lowerQuartile(const std::vector<float>& values, int from, int to) {
 }
 
 // The index of the top on a path from the base up through the tube: the highest point of the
-// stem (the apex of a hook; the start of the bend where the stem runs level). Where the highest
-// point of the path lies where the tube is wider than the stem (in the cotyledons), the stem
-// ends where that widening starts, and the top is the highest point of the stem below it.
+// stem (the apex of a hook: the middle of the arch where the stem runs level and then down
+// again). Where the highest point of the path lies where the tube is wider than the stem (in
+// the cotyledons), the stem ends where that widening starts, and the top is the highest point
+// of the stem below it.
 // `stem` is set where the top is at that junction, and left zero otherwise.
 std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
                       const RefineSettings& settings, StemSize* stem) {
@@ -156,6 +157,21 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
     return depths[i] > settings.widening * stemDepth ||
            widths[i] > settings.crossWidening * stemWidth;
   };
+  // The apex of an arch: the middle of the level stretch that starts at path[first], where the
+  // stem runs level on from there (no wider than where it widens) and then down again.
+  auto middleOfLevel = [&](std::size_t first, std::size_t end) {
+    const float height = dot(path[first] - path[0], up);
+    std::size_t level = first;
+    while (level < end && widths[level + 1] <= settings.wideningStart * stemWidth &&
+           depths[level + 1] <= settings.widening * stemDepth &&
+           std::abs(dot(path[level + 1] - path[0], up) - height) <= settings.levelTolerance) {
+      ++level;
+    }
+    const bool down =
+        level < end && dot(path[level + 1] - path[0], up) < height - settings.levelTolerance;
+    return down ? (first + level) / 2 : first;
+  };
+  const std::size_t apex = middleOfLevel(highest, last);
   // The deepest point of the path's last stretch up to the highest point: where it is no
   // deeper than the stem, the path ends on the stem (the apex of a hook).
   const float reach = settings.junctionReach * stemWidth;
@@ -163,18 +179,27 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   for (std::size_t i = highest; i > 0 && walked[highest] - walked[i] <= reach; --i) {
     if (depths[i] > depths[deepest]) deepest = i;
   }
-  if (!wide(deepest)) return highest;
+  if (!wide(deepest)) return apex;
   // Down to where the widening starts; a wide stretch reaching further down (a hook lying
   // against its cotyledons) is no junction.
   std::size_t start = deepest;
   while (start > 0 && wide(start)) {
-    if (walked[highest] - walked[start] > reach) return highest;
+    if (walked[highest] - walked[start] > reach) return apex;
+    --start;
+  }
+  // The widening begins a little lower, where the tube is already somewhat wider than the
+  // stem (the junction is found with the strict measure, placed with the loose one).
+  const std::size_t strict = start;
+  while (start > 0 && walked[strict] - walked[start - 1] <= stemWidth &&
+         widths[start] > settings.wideningStart * stemWidth) {
     --start;
   }
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
   // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
-  if (walked[start] - walked[top] > stemDepth) return top;
+  if (walked[start] - walked[top] > stemDepth) {
+    return middleOfLevel(top, start);
+  }
   *stem = StemSize{stemDepth, stemWidth};
   return start;
 }

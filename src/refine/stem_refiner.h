@@ -22,6 +22,7 @@ struct RefineSettings {
   float topReach = 40.0f;       // how far from the tracked top the far end of the tube may lie
   float widening = 1.25f;       // past this many times the stem's depth the tube has widened
   float crossWidening = 2.0f;   // or past this many times its width across the path
+  float wideningStart = 1.25f;  // and began where it was this many times as wide
   float junctionReach = 2.0f;   // stem widths from the highest point down to a junction, at most
   float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
 };

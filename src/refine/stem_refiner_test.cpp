@@ -86,8 +86,9 @@ TEST(RefinedFit, MeetsTheHookApexesMarkedByEyeOnCry1) {
   const auto marks = sample::readMarkedTops(data + "/tops.csv");
   const auto tops = sample::compareTops(marks, readFile(dir.file("out_tip.txt")));
   EXPECT_EQ(tops.marks, 65);
-  EXPECT_GE(tops.within15, 0.75);
-  EXPECT_LT(tops.mean, 12.0);
+  // The manual's promise: nine marks in ten within 15 px, 8 px off on average.
+  EXPECT_GE(tops.within15, 0.90);
+  EXPECT_LE(tops.mean, 8.0);
   EXPECT_LT(tops.worst, 40.0);
   const auto stem = sample::pointsOnStem(data, readFile(dir.file("out_contours.csv")), 70, 2);
   EXPECT_GE(stem.worstImage, 0.95);
