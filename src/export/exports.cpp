@@ -30,10 +30,12 @@ void Exports::write(const ExportSources& sources, bool whole) {
                                                           : std::string("no scale");
   long_table_.update(
       sources.images(), layout, whole,
-      [&sources](unsigned from) { return longTableLines(sources, from); }, longTableHeader());
+      [&sources](unsigned from, unsigned to) { return longTableLines(sources, from, to); },
+      longTableHeader());
   contours_.update(
       sources.images(), "", whole,
-      [&sources](unsigned from) { return contourLines(sources, from); }, contoursHeader());
+      [&sources](unsigned from, unsigned to) { return contourLines(sources, from, to); },
+      contoursHeader());
 }
 
 std::vector<std::string> Exports::names() const {

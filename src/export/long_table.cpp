@@ -1,5 +1,6 @@
 #include "export/long_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -35,11 +36,11 @@ std::string longTableHeader() {
          "top_x,top_y,base_x,base_y,points,corrected\n";
 }
 
-std::string longTableLines(const ExportSources& sources, unsigned from) {
+std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to) {
   std::string out;
   Snake scratch(5);
   const Experiment& experiment = sources.experiment;
-  for (unsigned t = from; t < sources.images(); ++t) {
+  for (unsigned t = from; t < std::min(to, sources.images()); ++t) {
     const std::string file = t < sources.files.size() ? csvField(sources.files[t]) : "";
     const std::optional<double> hours = experiment.hoursAt(t);
     const std::string time = hours ? fixed(*hours, 4) : "";
@@ -69,9 +70,9 @@ std::string longTableLines(const ExportSources& sources, unsigned from) {
 
 std::string contoursHeader() { return "image,hypocotyl,point,x,y\n"; }
 
-std::string contourLines(const ExportSources& sources, unsigned from) {
+std::string contourLines(const ExportSources& sources, unsigned from, unsigned to) {
   std::string out;
-  for (unsigned t = from; t < sources.images(); ++t) {
+  for (unsigned t = from; t < std::min(to, sources.images()); ++t) {
     for (int s = 0; s < sources.hypocotyls(); ++s) {
       const std::vector<Vec2>& points = sources.contour(s, t);
       for (std::size_t k = 0; k < points.size(); ++k) {

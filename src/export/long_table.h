@@ -9,10 +9,10 @@
 namespace stemscan {
 
 std::string longTableHeader();
-// The lines of images from, from + 1, ... up to the last one.
-std::string longTableLines(const ExportSources& sources, unsigned from);
+// The lines of images from, from + 1, ... before `to` (or the last one).
+std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to);
 
 std::string contoursHeader();
-std::string contourLines(const ExportSources& sources, unsigned from);
+std::string contourLines(const ExportSources& sources, unsigned from, unsigned to);
 
 }  // namespace stemscan

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -27,10 +28,14 @@ bool writeAll(int fd, const std::string& text) {
 }  // namespace
 
 bool writeFileWhole(const std::string& path, const std::string& text) {
+  return writeFileWhole(path, [&text](const Writer& write) { return write(text); });
+}
+
+bool writeFileWhole(const std::string& path, const std::function<bool(const Writer&)>& pieces) {
   const std::string temporary = path + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return false;
-  if (!writeAll(fd, text) || ::fsync(fd) != 0) {
+  if (!pieces([fd](const std::string& piece) { return writeAll(fd, piece); }) || ::fsync(fd) != 0) {
     ::close(fd);
     std::remove(temporary.c_str());
     return false;
@@ -52,9 +57,9 @@ bool AppendableFile::update(unsigned images, const std::string& layout, bool who
   bool written = false;
   if (appendable) {
     if (images_ == images) return true;
-    written = append(render(images_));
+    written = append(render(images_, images));
   } else {
-    written = rewrite(header + render(0));
+    written = rewrite(images, render, header);
   }
   failed_ = !written;
   if (!written) {
@@ -77,11 +82,24 @@ bool AppendableFile::append(const std::string& text) {
   return false;
 }
 
-bool AppendableFile::rewrite(const std::string& text) {
+bool AppendableFile::rewrite(unsigned images, const Render& render, const std::string& header) {
   close();
-  if (!writeFileWhole(name_, text)) return false;
+  // A few images' lines at a time: a long sequence's file is never held whole in memory.
+  constexpr unsigned kImagesAtATime = 8;
+  long long bytes = 0;
+  const bool written = writeFileWhole(name_, [&](const Writer& write) {
+    if (!write(header)) return false;
+    bytes = static_cast<long long>(header.size());
+    for (unsigned from = 0; from < images; from += kImagesAtATime) {
+      const std::string lines = render(from, std::min(images, from + kImagesAtATime));
+      if (!write(lines)) return false;
+      bytes += static_cast<long long>(lines.size());
+    }
+    return true;
+  });
+  if (!written) return false;
   fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND);
-  bytes_ = static_cast<long long>(text.size());
+  bytes_ = bytes;
   return true;
 }
 

@@ -15,8 +15,8 @@ namespace stemscan {
 
 class AppendableFile {
  public:
-  // The lines of images from, from + 1, ... up to the last one.
-  using Render = std::function<std::string(unsigned from)>;
+  // The lines of images from, from + 1, ... before `to`.
+  using Render = std::function<std::string(unsigned from, unsigned to)>;
 
   explicit AppendableFile(std::string name);
   ~AppendableFile();
@@ -35,7 +35,7 @@ class AppendableFile {
 
  private:
   bool append(const std::string& text);
-  bool rewrite(const std::string& text);
+  bool rewrite(unsigned images, const Render& render, const std::string& header);
   void close();
 
   std::string name_;
@@ -49,5 +49,9 @@ class AppendableFile {
 // Writes `text` to `path` through a temporary file beside it, flushed to disk, then renamed
 // over `path`; `path` is untouched when this fails.
 bool writeFileWhole(const std::string& path, const std::string& text);
+// The same for a text made piece by piece: `pieces` hands each piece to the writer it is given
+// (false from the writer: stop) and says whether all went well.
+using Writer = std::function<bool(const std::string& piece)>;
+bool writeFileWhole(const std::string& path, const std::function<bool(const Writer&)>& pieces);
 
 }  // namespace stemscan

@@ -50,10 +50,10 @@ unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
 // An entry left empty (an image skipped, or a hypocotyl switched off for a while) is a
 // missing value like any other: no length 0 or orientation 1000 is made up for it.
 template <typename Group>
-void ResultStore::writeTable(std::ostream& out, unsigned from, const char* missing,
+void ResultStore::writeTable(std::ostream& out, unsigned from, unsigned to, const char* missing,
                              Group group) const {
   const std::locale previous = out.imbue(std::locale::classic());
-  for (unsigned t = from; t <= lastTime; ++t) {
+  for (unsigned t = from; t <= lastTime && t < to; ++t) {
     for (std::size_t s = 0; s < series.size(); ++s) {
       if (series[s].size() > t && !series[s][t].empty()) {
         group(series[s][t]);
@@ -72,31 +72,31 @@ const Snake& loadContour(Snake& scratch, const std::vector<Vec2>& points) {
   return scratch;
 }
 
-void ResultStore::writeLengths(std::ostream& out, unsigned from) const {
+void ResultStore::writeLengths(std::ostream& out, unsigned from, unsigned to) const {
   Snake scratch(5);
-  writeTable(out, from, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
+  writeTable(out, from, to, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
     out << loadContour(scratch, points).length() << " ";
   });
 }
 
-void ResultStore::writeOrientations(std::ostream& out, float orientationParameter,
-                                    unsigned from) const {
+void ResultStore::writeOrientations(std::ostream& out, float orientationParameter, unsigned from,
+                                    unsigned to) const {
   Snake scratch(5);
-  writeTable(out, from, "nan ",
+  writeTable(out, from, to, "nan ",
              [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
                out << loadContour(scratch, points).orientation(orientationParameter) << " ";
              });
 }
 
-void ResultStore::writeSegments(std::ostream& out, unsigned from) const {
-  writeTable(out, from, "nan nan ", [&out](const std::vector<Vec2>& points) {
+void ResultStore::writeSegments(std::ostream& out, unsigned from, unsigned to) const {
+  writeTable(out, from, to, "nan nan ", [&out](const std::vector<Vec2>& points) {
     const Vec2 seg = points.front() - points.back();
     out << seg.x << " " << seg.y << " ";
   });
 }
 
-void ResultStore::writeTips(std::ostream& out, unsigned from) const {
-  writeTable(out, from, "nan nan ", [&out](const std::vector<Vec2>& points) {
+void ResultStore::writeTips(std::ostream& out, unsigned from, unsigned to) const {
+  writeTable(out, from, to, "nan nan ", [&out](const std::vector<Vec2>& points) {
     out << points.front().x << " " << points.front().y << " ";
   });
 }

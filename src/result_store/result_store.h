@@ -38,12 +38,15 @@ class ResultStore {
   std::size_t columnCount() const { return series.size(); }
 
   // The tables: one line per time index 0 ... lastTime, one group per hypocotyl index, every
-  // value followed by a blank, "nan" for a missing value. Written in the C locale. `from`
-  // leaves out the lines before that time index (to append to a table already written).
-  void writeLengths(std::ostream& out, unsigned from = 0) const;
-  void writeOrientations(std::ostream& out, float orientationParameter, unsigned from = 0) const;
-  void writeSegments(std::ostream& out, unsigned from = 0) const;
-  void writeTips(std::ostream& out, unsigned from = 0) const;
+  // value followed by a blank, "nan" for a missing value. Written in the C locale. Only the
+  // lines of time indices from ... to - 1 (to append to a table already written, or to write
+  // one a piece at a time).
+  static constexpr unsigned kEnd = ~0u;
+  void writeLengths(std::ostream& out, unsigned from = 0, unsigned to = kEnd) const;
+  void writeOrientations(std::ostream& out, float orientationParameter, unsigned from = 0,
+                         unsigned to = kEnd) const;
+  void writeSegments(std::ostream& out, unsigned from = 0, unsigned to = kEnd) const;
+  void writeTips(std::ostream& out, unsigned from = 0, unsigned to = kEnd) const;
 
   // One line per hypocotyl with records: its first and last length and their difference.
   void writeSummary(std::ostream& out) const;
@@ -57,7 +60,8 @@ class ResultStore {
   // Writes the table whose group for a stored contour is `group` and for a missing or empty
   // entry `missing`.
   template <typename Group>
-  void writeTable(std::ostream& out, unsigned from, const char* missing, Group group) const;
+  void writeTable(std::ostream& out, unsigned from, unsigned to, const char* missing,
+                  Group group) const;
 };
 
 }  // namespace stemscan

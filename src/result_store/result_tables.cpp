@@ -66,26 +66,26 @@ void ResultTables::write(int table, const ResultStore& store, float orientationP
   // What the lines on disk depend on besides their own entries.
   std::string layout = std::to_string(store.columnCount());
   if (table == 1) layout += " " + std::to_string(orientationParameter);
-  files_[table]->update(store.rowCount(), layout, whole, [&](unsigned from) {
-    return render(table, store, orientationParameter, from);
+  files_[table]->update(store.rowCount(), layout, whole, [&](unsigned from, unsigned to) {
+    return render(table, store, orientationParameter, from, to);
   });
 }
 
 std::string ResultTables::render(int table, const ResultStore& store, float orientationParameter,
-                                 unsigned from) const {
+                                 unsigned from, unsigned to) const {
   std::ostringstream text;
   switch (table) {
     case 0:
-      store.writeLengths(text, from);
+      store.writeLengths(text, from, to);
       break;
     case 1:
-      store.writeOrientations(text, orientationParameter, from);
+      store.writeOrientations(text, orientationParameter, from, to);
       break;
     case 2:
-      store.writeSegments(text, from);
+      store.writeSegments(text, from, to);
       break;
     default:
-      store.writeTips(text, from);
+      store.writeTips(text, from, to);
   }
   return text.str();
 }

@@ -38,8 +38,8 @@ class ResultTables {
   std::vector<std::string> failedNames() const;
 
  private:
-  std::string render(int table, const ResultStore& store, float orientationParameter,
-                     unsigned from) const;
+  std::string render(int table, const ResultStore& store, float orientationParameter, unsigned from,
+                     unsigned to) const;
   void write(int table, const ResultStore& store, float orientationParameter, bool whole);
 
   std::string base_;
