@@ -109,20 +109,24 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
   if (!display_clean.empty()) {
-    // The image shown so far becomes the previous one; its grey is at hand when it was made
-    // from that very frame.
+    // The image shown so far becomes the previous one; its grey, and the grey thresholded,
+    // are at hand when they were made from that very frame.
     if (grey_is_clean_) {
       cv::swap(grey, grey_prev);
+      cv::swap(mask, mask_prev);
+      mask_prev_level_ = mask_level_;
     } else {
       cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
+      grey_prev.copyTo(mask_prev);
+      mask_prev_level_ = -1;
     }
+  } else {
+    mask_prev_level_ = -1;
   }
   cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);
   grey_is_clean_ = true;
-  if (!display_clean.empty()) grey_prev.copyTo(mask_prev);
   grey.copyTo(mask);
   mask_level_ = -1;
-  mask_prev_level_ = -1;
   display.copyTo(display_clean);
   return true;
 }
