@@ -26,7 +26,15 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
                cv::INTER_AREA);
     dark = small >= 128;
   }
-  cv::distanceTransform(dark, depth_, cv::DIST_L2, cv::DIST_MASK_5);
+  // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
+  // are the same as over the whole region.
+  depth_ = cv::Mat::zeros(dark.size(), CV_32F);
+  cv::Rect busy = cv::boundingRect(dark);
+  if (busy.empty()) return;
+  busy = cv::Rect(busy.x - 1, busy.y - 1, busy.width + 2, busy.height + 2) &
+         cv::Rect(0, 0, dark.cols, dark.rows);
+  cv::Mat depth = depth_(busy);
+  cv::distanceTransform(dark(busy), depth, cv::DIST_L2, cv::DIST_MASK_5);
 }
 
 float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
