@@ -116,6 +116,7 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
              2, cv::LINE_AA, kDrawShift);
     cv::polylines(image, line, false, hypocotyl, cvRound(settings_.thickness), cv::LINE_AA,
                   kDrawShift);
+    if (!settings_.cotyledons) continue;
     // Cotyledons: two leaves opening at the top.
     const std::vector<cv::Point2f> centre = centreline(s, length);
     const cv::Point2f top = centre.back();

@@ -22,8 +22,9 @@ struct PlateSettings {
   float thickness = 6.0f;     // hypocotyl width, pixels
   float driftX = 0.0f;        // plate motion per image, pixels
   float driftY = 0.0f;
-  float rotation = 0.0f;  // plate rotation per image about its centre, degrees
-  float noise = 4.0f;     // sensor noise, grey levels (standard deviation)
+  float rotation = 0.0f;   // plate rotation per image about its centre, degrees
+  float noise = 4.0f;      // sensor noise, grey levels (standard deviation)
+  bool cotyledons = true;  // false: bare stems, their tops where the stroke ends
   uint32_t seed = 3;
 };
 

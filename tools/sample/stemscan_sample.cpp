@@ -16,6 +16,7 @@ const char* const kHelp =
     "         [--session=FILE] [--threshold=120] [--rows=1] [--cols=6] [--images=30]\n"
     "         [--width=960] [--height=480] [--length=60] [--growth=2] [--curvature=0.004]\n"
     "         [--thickness=6] [--drift=DX,DY] [--rotation=DEG] [--noise=4] [--seed=3]\n"
+    "         [--no-cotyledons]\n"
     "Writes FOLDER/NAME00.FORMAT ... and a ground-truth CSV (default FOLDER/NAME_truth.csv).";
 
 bool number(const std::string& text, double* value) {
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
            number(value.substr(comma + 1), &v2);
       plate.driftX = static_cast<float>(v);
       plate.driftY = static_cast<float>(v2);
+    } else if (arg == "--no-cotyledons") {
+      plate.cotyledons = false;
     } else if (!numeric) {
       ok = false;
     } else if (key == "--threshold") {
