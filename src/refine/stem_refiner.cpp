@@ -124,6 +124,57 @@ float lowerQuartile(const std::vector<float>& values, int from, int to) {
   return v[v.size() / 4];
 }
 
+// What the tube looks like along a path: the length walked to each point, the depth there and
+// the width across the path; and the stem's own depth and width.
+struct PathProfile {
+  std::vector<float> walked;
+  std::vector<float> depths;
+  std::vector<float> widths;
+  StemSize stem;
+};
+
+// The profile of `path`; the stem's size is the lower quartile of the depths and widths 40 to
+// 200 pixels of path below point `top`. False where the path below it is too short to tell.
+bool profileAlong(const Tube& tube, const std::vector<Vec2>& path, std::size_t top,
+                  PathProfile* profile) {
+  const std::size_t last = path.size() - 1;
+  PathProfile& p = *profile;
+  p.walked.assign(path.size(), 0.0f);
+  p.depths.assign(path.size(), 0.0f);
+  p.widths.assign(path.size(), 0.0f);
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (i > 0) p.walked[i] = p.walked[i - 1] + norm(path[i] - path[i - 1]);
+    const Vec2 t = path[std::min(i + 4, last)] - path[i >= 4 ? i - 4 : 0];
+    const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
+    p.widths[i] = tube.widthAcross(path[i], n, 200.0f);
+    p.depths[i] = tube.depth(path[i]);
+  }
+  int from = static_cast<int>(top);
+  int to = static_cast<int>(top);
+  while (from > 0 && p.walked[top] - p.walked[from] < 200.0f) --from;
+  while (to > 0 && p.walked[top] - p.walked[to] < 40.0f) --to;
+  if (to - from < 4) return false;
+  p.stem = StemSize{lowerQuartile(p.depths, from, to), lowerQuartile(p.widths, from, to)};
+  return true;
+}
+
+// The apex of an arch: the middle of the level stretch that starts at path[first], where the
+// stem runs on within the tolerance of its height up to `end` (no wider than where a junction
+// begins) and then down again; `first` where it does not run down again.
+std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& profile,
+                          std::size_t first, std::size_t end, const Vec2& up,
+                          const RefineSettings& settings) {
+  auto height = [&](std::size_t i) { return dot(path[i] - path[0], up); };
+  std::size_t level = first;
+  while (level < end && profile.widths[level + 1] <= settings.wideningStart * profile.stem.width &&
+         profile.depths[level + 1] <= settings.widening * profile.stem.depth &&
+         std::abs(height(level + 1) - height(first)) <= settings.levelTolerance) {
+    ++level;
+  }
+  const bool down = level < end && height(level + 1) < height(first) - settings.levelTolerance;
+  return down ? (first + level) / 2 : first;
+}
+
 // The index of the top on a path from the base up through the tube: the highest point of the
 // stem (the apex of a hook: the middle of the arch where the stem runs level and then down
 // again). Where the highest point of the path lies where the tube is wider than the stem (in
@@ -135,49 +186,21 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   *stem = StemSize();
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
-  std::vector<float> walked(path.size(), 0.0f);
-  std::vector<float> widths(path.size(), 0.0f);
-  std::vector<float> depths(path.size(), 0.0f);
-  for (std::size_t i = 0; i <= last; ++i) {
-    if (i > 0) walked[i] = walked[i - 1] + norm(path[i] - path[i - 1]);
-    const Vec2 t = path[std::min(i + 4, last)] - path[i >= 4 ? i - 4 : 0];
-    const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
-    widths[i] = tube.widthAcross(path[i], n, 200.0f);
-    depths[i] = tube.depth(path[i]);
-  }
-  // The stem's width and depth: their lower quartiles 40 to 200 pixels of path below the top.
-  int from = static_cast<int>(highest);
-  int to = static_cast<int>(highest);
-  while (from > 0 && walked[highest] - walked[from] < 200.0f) --from;
-  while (to > 0 && walked[highest] - walked[to] < 40.0f) --to;
-  if (to - from < 4) return highest;
-  const float stemWidth = lowerQuartile(widths, from, to);
-  const float stemDepth = lowerQuartile(depths, from, to);
+  PathProfile profile;
+  if (!profileAlong(tube, path, highest, &profile)) return highest;
+  const std::vector<float>& walked = profile.walked;
+  const StemSize& size = profile.stem;
   auto wide = [&](std::size_t i) {
-    return depths[i] > settings.widening * stemDepth ||
-           widths[i] > settings.crossWidening * stemWidth;
+    return profile.depths[i] > settings.widening * size.depth ||
+           profile.widths[i] > settings.crossWidening * size.width;
   };
-  // The apex of an arch: the middle of the level stretch that starts at path[first], where the
-  // stem runs level on from there (no wider than where it widens) and then down again.
-  auto middleOfLevel = [&](std::size_t first, std::size_t end) {
-    const float height = dot(path[first] - path[0], up);
-    std::size_t level = first;
-    while (level < end && widths[level + 1] <= settings.wideningStart * stemWidth &&
-           depths[level + 1] <= settings.widening * stemDepth &&
-           std::abs(dot(path[level + 1] - path[0], up) - height) <= settings.levelTolerance) {
-      ++level;
-    }
-    const bool down =
-        level < end && dot(path[level + 1] - path[0], up) < height - settings.levelTolerance;
-    return down ? (first + level) / 2 : first;
-  };
-  const std::size_t apex = middleOfLevel(highest, last);
+  const std::size_t apex = middleOfLevel(path, profile, highest, last, up, settings);
   // The deepest point of the path's last stretch up to the highest point: where it is no
   // deeper than the stem, the path ends on the stem (the apex of a hook).
-  const float reach = settings.junctionReach * stemWidth;
+  const float reach = settings.junctionReach * size.width;
   std::size_t deepest = highest;
   for (std::size_t i = highest; i > 0 && walked[highest] - walked[i] <= reach; --i) {
-    if (depths[i] > depths[deepest]) deepest = i;
+    if (profile.depths[i] > profile.depths[deepest]) deepest = i;
   }
   if (!wide(deepest)) return apex;
   // Down to where the widening starts; a wide stretch reaching further down (a hook lying
@@ -190,17 +213,17 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   // The widening begins a little lower, where the tube is already somewhat wider than the
   // stem (the junction is found with the strict measure, placed with the loose one).
   const std::size_t strict = start;
-  while (start > 0 && walked[strict] - walked[start - 1] <= stemWidth &&
-         widths[start] > settings.wideningStart * stemWidth) {
+  while (start > 0 && walked[strict] - walked[start - 1] <= size.width &&
+         profile.widths[start] > settings.wideningStart * size.width) {
     --start;
   }
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
   // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
-  if (walked[start] - walked[top] > stemDepth) {
-    return middleOfLevel(top, start);
+  if (walked[start] - walked[top] > size.depth) {
+    return middleOfLevel(path, profile, top, start, up, settings);
   }
-  *stem = StemSize{stemDepth, stemWidth};
+  *stem = size;
   return start;
 }
 
