@@ -37,6 +37,10 @@ bool uniform(const cv::Mat& image) {
 // Returns the part of the map that may be non-zero.
 cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
   cv::Mat& strength = *map;
+  if (image.type() != CV_8UC1) {  // not a thresholded image: the whole map
+    cv::cornerMinEigenVal(image, strength, 3, 3);
+    return cv::Rect(0, 0, image.cols, image.rows);
+  }
   strength.create(image.size(), CV_32F);
   strength.setTo(0);
   cv::Size whole;
