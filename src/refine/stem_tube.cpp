@@ -29,12 +29,13 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
   // are the same as over the whole region.
   depth_ = cv::Mat::zeros(dark.size(), CV_32F);
-  cv::Rect busy = cv::boundingRect(dark);
-  if (busy.empty()) return;
-  busy = cv::Rect(busy.x - 1, busy.y - 1, busy.width + 2, busy.height + 2) &
-         cv::Rect(0, 0, dark.cols, dark.rows);
-  cv::Mat depth = depth_(busy);
-  cv::distanceTransform(dark(busy), depth, cv::DIST_L2, cv::DIST_MASK_5);
+  dark_box_ = cv::boundingRect(dark);
+  if (dark_box_.empty()) return;
+  dark_box_ =
+      cv::Rect(dark_box_.x - 1, dark_box_.y - 1, dark_box_.width + 2, dark_box_.height + 2) &
+      cv::Rect(0, 0, dark.cols, dark.rows);
+  cv::Mat depth = depth_(dark_box_);
+  cv::distanceTransform(dark(dark_box_), depth, cv::DIST_L2, cv::DIST_MASK_5);
 }
 
 float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
@@ -48,30 +49,46 @@ float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
 namespace {
 
 // Cheapest paths through the tube from `start`, a step costing its length over the square of
-// its depth: paths keep to the middle of the tube. The search ends once the paths to all
-// `targets` are final (the pixels further out are left unreached).
-struct PathTree {
-  std::vector<float> cost;
-  std::vector<int> parent;
-  std::vector<float> length;  // of the path, in pixels
+// its depth: paths keep to the middle of the tube. Only the box of the tube's dark pixels is
+// searched, and the search ends once the paths to all `targets` are final (the pixels further
+// out are left unreached).
+class PathTree {
+ public:
+  PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets);
+
+  bool reached(cv::Point p) const { return !std::isinf(cost_[index(p)]); }
+  float length(cv::Point p) const { return length_[index(p)]; }  // of the path, in pixels
+  // The path from the start to pixel `end`, in image points.
+  std::vector<Vec2> pathTo(cv::Point end) const;
+
+ private:
+  int index(cv::Point p) const { return (p.y - area_.y) * area_.width + (p.x - area_.x); }
+
+  const Tube& tube_;
+  cv::Rect area_;
+  std::vector<float> cost_;
+  std::vector<int> parent_;
+  std::vector<float> length_;
 };
 
-PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>& targets) {
-  const int w = tube.cols();
-  const int h = tube.rows();
+PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets)
+    : tube_(tube), area_(tube.darkBox()) {
+  const int w = area_.width;
+  const int h = area_.height;
   const int n = w * h;
-  PathTree tree{std::vector<float>(n, std::numeric_limits<float>::infinity()),
-                std::vector<int>(n, -1), std::vector<float>(n, 0.0f)};
+  cost_.assign(n, std::numeric_limits<float>::infinity());
+  parent_.assign(n, -1);
+  length_.assign(n, 0.0f);
   // The squares of the depths, framed by a pixel of background: no bounds to check.
   const int pw = w + 2;
   std::vector<float> squared(static_cast<std::size_t>(pw) * (h + 2), 0.0f);
   for (int y = 0; y < h; ++y) {
-    const float* depth = tube.depthMap().ptr<float>(y);
+    const float* depth = tube.depthMap().ptr<float>(area_.y + y) + area_.x;
     float* out = &squared[static_cast<std::size_t>(y + 1) * pw + 1];
     for (int x = 0; x < w; ++x) out[x] = depth[x] * depth[x];
   }
   std::vector<char> isTarget(n, 0);
-  for (int t : targets) isTarget[t] = 1;
+  for (const cv::Point& t : targets) isTarget[index(t)] = 1;
   std::size_t left = targets.size();
 
   // A queue entry packs a cost (never negative, so its bits order as the numbers do) above
@@ -86,8 +103,8 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>
   heap.reserve(static_cast<std::size_t>(n) / 4);
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open(std::greater<Entry>(),
                                                                            std::move(heap));
-  const int first = start.y * w + start.x;
-  tree.cost[first] = 0.0f;
+  const int first = index(start);
+  cost_[first] = 0.0f;
   open.push(entry(0.0f, first));
   static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
   static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
@@ -101,33 +118,31 @@ PathTree cheapestPaths(const Tube& tube, cv::Point start, const std::vector<int>
     float c;
     const std::uint32_t bits = static_cast<std::uint32_t>(top >> 32);
     std::memcpy(&c, &bits, sizeof c);
-    if (c > tree.cost[at]) continue;
+    if (c > cost_[at]) continue;
     if (isTarget[at] && --left == 0) break;
     const int x = at % w;
     const int y = at / w;
     const float* around = &squared[static_cast<std::size_t>(y + 1) * pw + x + 1];
-    const float length = tree.length[at];
+    const float length = length_[at];
     for (int k = 0; k < 8; ++k) {
       const float dd = around[offset[k]];
       if (dd <= 0.0f) continue;
       const int next = at + dy[k] * w + dx[k];
       const float through = c + step[k] / dd;
-      if (through < tree.cost[next]) {
-        tree.cost[next] = through;
-        tree.parent[next] = at;
-        tree.length[next] = length + step[k];
+      if (through < cost_[next]) {
+        cost_[next] = through;
+        parent_[next] = at;
+        length_[next] = length + step[k];
         open.push(entry(through, next));
       }
     }
   }
-  return tree;
 }
 
-// The path from the tree's start to pixel `end`, in image points.
-std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
+std::vector<Vec2> PathTree::pathTo(cv::Point end) const {
   std::vector<Vec2> path;
-  for (int at = end; at >= 0; at = tree.parent[at]) {
-    path.push_back(tube.global(at % tube.cols(), at / tube.cols()));
+  for (int at = index(end); at >= 0; at = parent_[at]) {
+    path.push_back(tube_.global(area_.x + at % area_.width, area_.y + at / area_.width));
   }
   std::reverse(path.begin(), path.end());
   return path;
@@ -135,12 +150,12 @@ std::vector<Vec2> pathTo(const Tube& tube, const PathTree& tree, int end) {
 
 // The middle line's pixels within `reach` tube pixels of `p`, row by row: pixels within a pixel
 // and a half of the deepest one within two pixels.
-std::vector<int> middleLineNear(const Tube& tube, const Vec2& p, int reach) {
+std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach) {
   const cv::Point near = tube.local(p);
   const cv::Rect all(0, 0, tube.cols(), tube.rows());
   const cv::Rect window =
       cv::Rect(near.x - reach, near.y - reach, 2 * reach + 1, 2 * reach + 1) & all;
-  std::vector<int> line;
+  std::vector<cv::Point> line;
   if (window.empty()) return line;
   const cv::Rect around =
       cv::Rect(window.x - 2, window.y - 2, window.width + 4, window.height + 4) & all;
@@ -152,7 +167,7 @@ std::vector<int> middleLineNear(const Tube& tube, const Vec2& p, int reach) {
       const bool inside =
           (x - near.x) * (x - near.x) + (y - near.y) * (y - near.y) <= reach * reach;
       if (inside && d >= 3.0f && d >= crest.at<float>(y - around.y, x - around.x) - 1.5f) {
-        line.push_back(y * tube.cols() + x);
+        line.emplace_back(x, y);
       }
     }
   }
@@ -170,14 +185,14 @@ std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& ne
   }
   if (tube.depth(first.x, first.y) <= 0.0f) return {};
   // The far end: of the middle line near `near`, the pixel with the longest path.
-  const std::vector<int> line = middleLineNear(tube, near, reach);
-  const PathTree tree = cheapestPaths(tube, first, line);
-  int far = -1;
-  for (int at : line) {
-    if (!std::isinf(tree.cost[at]) && (far < 0 || tree.length[at] > tree.length[far])) far = at;
+  const std::vector<cv::Point> line = middleLineNear(tube, near, reach);
+  const PathTree tree(tube, first, line);
+  const cv::Point* far = nullptr;
+  for (const cv::Point& p : line) {
+    if (tree.reached(p) && (far == nullptr || tree.length(p) > tree.length(*far))) far = &p;
   }
-  if (far < 0) return {};
-  return pathTo(tube, tree, far);
+  if (far == nullptr) return {};
+  return tree.pathTo(*far);
 }
 
 }  // namespace

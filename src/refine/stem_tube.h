@@ -30,6 +30,9 @@ class Tube {
     return depth(q.x, q.y);
   }
   const cv::Mat& depthMap() const { return depth_; }
+  // The box of the tube's dark pixels, with a pixel around it where the region allows (every
+  // depth outside it is 0); empty where the region holds no dark pixel.
+  const cv::Rect& darkBox() const { return dark_box_; }
   // The tube pixel of an image point, and the image point of a tube pixel (its middle).
   cv::Point local(const Vec2& p) const {
     return cv::Point(static_cast<int>(std::lround((p.x - half_) / scale_)) - region_.x / scale_,
@@ -48,6 +51,7 @@ class Tube {
   int scale_;
   float half_;  // from a coarse pixel's corner to its middle, in image pixels
   cv::Mat depth_;
+  cv::Rect dark_box_;
 };
 
 // The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's
