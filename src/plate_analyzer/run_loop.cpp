@@ -108,19 +108,17 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   if (roi_active) resetZoom(false);
   std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
-  if (!display_clean.empty()) {
-    // The image shown so far becomes the previous one; its grey, and the grey thresholded,
-    // are at hand when they were made from that very frame.
-    if (grey_is_clean_) {
-      cv::swap(grey, grey_prev);
-      cv::swap(mask, mask_prev);
-      mask_prev_level_ = mask_level_;
-    } else {
+  // The image shown so far becomes the previous one; its grey, and the grey thresholded, are
+  // at hand when they were made from that very frame.
+  if (!display_clean.empty() && grey_is_clean_) {
+    cv::swap(grey, grey_prev);
+    cv::swap(mask, mask_prev);
+    mask_prev_level_ = mask_level_;
+  } else {
+    if (!display_clean.empty()) {
       cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
       grey_prev.copyTo(mask_prev);
-      mask_prev_level_ = -1;
     }
-  } else {
     mask_prev_level_ = -1;
   }
   cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);

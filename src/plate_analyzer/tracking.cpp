@@ -100,9 +100,14 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
     if (!refined[k]) orders[k] = snakes[inUse[k]].visitingOrders(10, endMode, random_);
   }
   for (const std::vector<std::size_t>& group : sharing) {
-    applyThreshold(inUse[group.front()]);
-    onTwoThreads(group.size(), [&](std::size_t n) {
-      const std::size_t j = group[n];
+    std::vector<std::size_t> plain;
+    for (std::size_t j : group) {
+      if (!refined[j]) plain.push_back(j);
+    }
+    if (plain.empty()) continue;  // every fit of the group was refined
+    applyThreshold(inUse[plain.front()]);
+    onTwoThreads(plain.size(), [&](std::size_t n) {
+      const std::size_t j = plain[n];
       snakes[inUse[j]].optimiseInOrders(mask, orders[j]);
     });
   }

@@ -9,6 +9,8 @@
 #include <opencv2/imgproc.hpp>
 #include <queue>
 
+#include "util/rect.h"
+
 namespace stemscan {
 
 Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
@@ -31,9 +33,7 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   depth_ = cv::Mat::zeros(dark.size(), CV_32F);
   dark_box_ = cv::boundingRect(dark);
   if (dark_box_.empty()) return;
-  dark_box_ =
-      cv::Rect(dark_box_.x - 1, dark_box_.y - 1, dark_box_.width + 2, dark_box_.height + 2) &
-      cv::Rect(0, 0, dark.cols, dark.rows);
+  dark_box_ = grownWithin(dark_box_, 1, cv::Rect(0, 0, dark.cols, dark.rows));
   cv::Mat depth = depth_(dark_box_);
   cv::distanceTransform(dark(dark_box_), depth, cv::DIST_L2, cv::DIST_MASK_5);
 }
@@ -157,8 +157,7 @@ std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach
       cv::Rect(near.x - reach, near.y - reach, 2 * reach + 1, 2 * reach + 1) & all;
   std::vector<cv::Point> line;
   if (window.empty()) return line;
-  const cv::Rect around =
-      cv::Rect(window.x - 2, window.y - 2, window.width + 4, window.height + 4) & all;
+  const cv::Rect around = grownWithin(window, 2, all);
   cv::Mat crest;
   cv::dilate(tube.depthMap()(around), crest, cv::Mat::ones(5, 5, CV_8U));
   for (int y = window.y; y < window.y + window.height; ++y) {

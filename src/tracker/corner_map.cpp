@@ -5,6 +5,8 @@
 #include <cstring>
 #include <opencv2/imgproc.hpp>
 
+#include "util/rect.h"
+
 namespace stemscan {
 namespace {
 
@@ -56,14 +58,12 @@ cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
     for (int x = 0; x < image.cols; x += kTile) {
       const cv::Rect tile = cv::Rect(x, y, kTile, kTile) & all;
       // Gradients reach a pixel out, block sums one more.
-      const cv::Rect seen =
-          cv::Rect(tile.x + offset.x - 2, tile.y + offset.y - 2, tile.width + 4, tile.height + 4) &
-          inParent;
+      const cv::Rect seen = grownWithin(tile + offset, 2, inParent);
       if (!uniform(parent(seen))) busy = busy.empty() ? tile : (busy | tile);
     }
   }
   if (busy.empty()) return busy;
-  const cv::Rect grown = cv::Rect(busy.x - 1, busy.y - 1, busy.width + 2, busy.height + 2) & all;
+  const cv::Rect grown = grownWithin(busy, 1, all);
   cv::Mat part;
   cv::cornerMinEigenVal(image(grown), part, 3, 3);
   part(busy - grown.tl()).copyTo(strength(busy));
