@@ -125,36 +125,53 @@ float lowerQuartile(const std::vector<float>& values, int from, int to) {
 }
 
 // What the tube looks like along a path: the length walked to each point, the depth there and
-// the width across the path; and the stem's own depth and width.
-struct PathProfile {
+// the width across the path (measured where first asked for: most of a long path is never
+// looked at across); and the stem's own depth and width.
+class PathProfile {
+ public:
+  PathProfile(const Tube& tube, const std::vector<Vec2>& path) : tube_(tube), path_(path) {
+    walked.assign(path.size(), 0.0f);
+    depths.assign(path.size(), 0.0f);
+    widths_.assign(path.size(), -1.0f);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      if (i > 0) walked[i] = walked[i - 1] + norm(path[i] - path[i - 1]);
+      depths[i] = tube.depth(path[i]);
+    }
+  }
+
+  float width(std::size_t i) const {
+    if (widths_[i] < 0.0f) {
+      const std::size_t last = path_.size() - 1;
+      const Vec2 t = path_[std::min(i + 4, last)] - path_[i >= 4 ? i - 4 : 0];
+      const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
+      widths_[i] = tube_.widthAcross(path_[i], n, 200.0f);
+    }
+    return widths_[i];
+  }
+
   std::vector<float> walked;
   std::vector<float> depths;
-  std::vector<float> widths;
   StemSize stem;
+
+ private:
+  const Tube& tube_;
+  const std::vector<Vec2>& path_;
+  mutable std::vector<float> widths_;  // below 0 where not measured yet
 };
 
-// The profile of `path`; the stem's size is the lower quartile of the depths and widths 40 to
-// 200 pixels of path below point `top`. False where the path below it is too short to tell.
-bool profileAlong(const Tube& tube, const std::vector<Vec2>& path, std::size_t top,
-                  PathProfile* profile) {
-  const std::size_t last = path.size() - 1;
+// The stem's size in `profile`: the lower quartile of the depths and widths 40 to 200 pixels of
+// path below point `top`. False where the path below it is too short to tell.
+bool measureStem(std::size_t top, PathProfile* profile) {
   PathProfile& p = *profile;
-  p.walked.assign(path.size(), 0.0f);
-  p.depths.assign(path.size(), 0.0f);
-  p.widths.assign(path.size(), 0.0f);
-  for (std::size_t i = 0; i <= last; ++i) {
-    if (i > 0) p.walked[i] = p.walked[i - 1] + norm(path[i] - path[i - 1]);
-    const Vec2 t = path[std::min(i + 4, last)] - path[i >= 4 ? i - 4 : 0];
-    const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
-    p.widths[i] = tube.widthAcross(path[i], n, 200.0f);
-    p.depths[i] = tube.depth(path[i]);
-  }
   int from = static_cast<int>(top);
   int to = static_cast<int>(top);
   while (from > 0 && p.walked[top] - p.walked[from] < 200.0f) --from;
   while (to > 0 && p.walked[top] - p.walked[to] < 40.0f) --to;
   if (to - from < 4) return false;
-  p.stem = StemSize{lowerQuartile(p.depths, from, to), lowerQuartile(p.widths, from, to)};
+  std::vector<float> widths;
+  for (int i = from; i < to; ++i) widths.push_back(p.width(static_cast<std::size_t>(i)));
+  p.stem = StemSize{lowerQuartile(p.depths, from, to),
+                    lowerQuartile(widths, 0, static_cast<int>(widths.size()))};
   return true;
 }
 
@@ -166,7 +183,7 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
                           const RefineSettings& settings) {
   auto height = [&](std::size_t i) { return dot(path[i] - path[0], up); };
   std::size_t level = first;
-  while (level < end && profile.widths[level + 1] <= settings.wideningStart * profile.stem.width &&
+  while (level < end && profile.width(level + 1) <= settings.wideningStart * profile.stem.width &&
          profile.depths[level + 1] <= settings.widening * profile.stem.depth &&
          std::abs(height(level + 1) - height(first)) <= settings.levelTolerance) {
     ++level;
@@ -186,13 +203,13 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   *stem = StemSize();
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
-  PathProfile profile;
-  if (!profileAlong(tube, path, highest, &profile)) return highest;
+  PathProfile profile(tube, path);
+  if (!measureStem(highest, &profile)) return highest;
   const std::vector<float>& walked = profile.walked;
   const StemSize& size = profile.stem;
   auto wide = [&](std::size_t i) {
     return profile.depths[i] > settings.widening * size.depth ||
-           profile.widths[i] > settings.crossWidening * size.width;
+           profile.width(i) > settings.crossWidening * size.width;
   };
   const std::size_t apex = middleOfLevel(path, profile, highest, last, up, settings);
   // The deepest point of the path's last stretch up to the highest point: where it is no
@@ -214,7 +231,7 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   // stem (the junction is found with the strict measure, placed with the loose one).
   const std::size_t strict = start;
   while (start > 0 && walked[strict] - walked[start - 1] <= size.width &&
-         profile.widths[start] > settings.wideningStart * size.width) {
+         profile.width(start) > settings.wideningStart * size.width) {
     --start;
   }
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
