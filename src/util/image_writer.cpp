@@ -1,12 +1,36 @@
 #include "util/image_writer.h"
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
 
 namespace stemscan {
+namespace {
 
-ImageWriter::ImageWriter(std::size_t capacity)
-    : capacity_(capacity), worker_(&ImageWriter::work, this) {}
+// The image encoded as the extension of `path` asks, as cv::imwrite would write it; false
+// where the format is unknown or the encoder fails.
+bool encode(const std::string& path, const cv::Mat& image, std::vector<uchar>* bytes) {
+  try {
+    return cv::imencode(std::filesystem::path(path).extension().string(), image, *bytes);
+  } catch (const cv::Exception&) {
+    return false;
+  }
+}
+
+bool writeBytes(const std::string& path, const std::vector<uchar>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+ImageWriter::ImageWriter(std::size_t capacity, int encoders) : capacity_(capacity) {
+  for (int k = 0; k < std::max(1, encoders); ++k) workers_.emplace_back(&ImageWriter::work, this);
+}
 
 ImageWriter::~ImageWriter() {
   finish();
@@ -15,20 +39,20 @@ ImageWriter::~ImageWriter() {
     stop_ = true;
   }
   changed_.notify_all();
-  worker_.join();
+  for (std::thread& worker : workers_) worker.join();
 }
 
 void ImageWriter::write(const std::string& path, const cv::Mat& image) {
   cv::Mat copy = image.clone();
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return queue_.size() < capacity_; });
-  queue_.emplace_back(path, std::move(copy));
+  queue_.push_back(Job{given_++, path, std::move(copy)});
   changed_.notify_all();
 }
 
 void ImageWriter::finish() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return queue_.empty() && !busy_; });
+  changed_.wait(lock, [&] { return written_ == given_; });
 }
 
 void ImageWriter::work() {
@@ -36,20 +60,22 @@ void ImageWriter::work() {
   while (true) {
     changed_.wait(lock, [&] { return stop_ || !queue_.empty(); });
     if (queue_.empty()) return;  // stopping, nothing left
-    auto [path, image] = std::move(queue_.front());
+    Job job = std::move(queue_.front());
     queue_.pop_front();
-    busy_ = true;
     changed_.notify_all();
     lock.unlock();
-    bool written = false;
-    try {
-      written = cv::imwrite(path, image);
-    } catch (const cv::Exception&) {
-      written = false;
-    }
-    if (!written) std::cerr << "cannot write image " << path << std::endl;
+    std::vector<uchar> bytes;
+    const bool encoded = encode(job.path, job.image, &bytes);
+    job.image.release();
     lock.lock();
-    busy_ = false;
+    // The files are written in the order the images were given.
+    changed_.wait(lock, [&] { return written_ == job.number; });
+    lock.unlock();
+    if (!encoded || !writeBytes(job.path, bytes)) {
+      std::cerr << "cannot write image " << job.path << std::endl;
+    }
+    lock.lock();
+    ++written_;
     changed_.notify_all();
   }
 }
