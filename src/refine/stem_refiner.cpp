@@ -196,10 +196,11 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
 // stem (the apex of a hook: the middle of the arch where the stem runs level and then down
 // again). Where the highest point of the path lies where the tube is wider than the stem (in
 // the cotyledons), the stem ends where that widening starts, and the top is the highest point
-// of the stem below it.
+// of the stem below it. A junction far from `tracked` (where the top was carried from the last
+// image) is not taken.
 // `stem` is set where the top is at that junction, and left zero otherwise.
 std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
-                      const RefineSettings& settings, StemSize* stem) {
+                      const Vec2& tracked, const RefineSettings& settings, StemSize* stem) {
   *stem = StemSize();
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
@@ -234,6 +235,11 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
          profile.width(start) > settings.wideningStart * size.width) {
     --start;
   }
+  // A stem does not shrink from one image to the next: a junction further from the tracked top
+  // than the far end of the tube may lie (or than the stem is wide, on a thicker stem) is a
+  // closed hook seen as one dark blob with the cotyledons pressed against it (a high
+  // threshold fills the gap between them); its top is the hook's apex.
+  if (norm(path[start] - tracked) > std::max(settings.topReach, 2.0f * size.depth)) return apex;
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
   // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
@@ -326,7 +332,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   StemSize stem;               // set where the top is where the stem widens into the cotyledons
-  path.resize(topOnPath(tube, path, up, settings, &stem) + 1);
+  path.resize(topOnPath(tube, path, up, tracked, settings, &stem) + 1);
   std::reverse(path.begin(), path.end());  // from the top down to the base
   path.back() = base;
   std::vector<Vec2> centreline = smoothed(path, 3);
