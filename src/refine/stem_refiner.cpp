@@ -73,17 +73,22 @@ std::vector<Vec2> smoothed(const std::vector<Vec2>& path, int half) {
 
 // Where the stem ends below when nobody set its base: the lowest point of the tube, kept to
 // pixels as deep as a good part of the stem's radius (so that a thinner root does not count).
-bool findBase(const Tube& tube, const Vec2& top, Vec2* base) {
+// The stem is the one under the top: the deepest pixel within 12 px of it, or, where the
+// tracker carried the top off the stem (a step too large for it to follow), within `reach`.
+bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base) {
   const cv::Point near = tube.local(top);
   cv::Point start(-1, -1);
   float deepest = 0.0f;
-  for (int y = near.y - 12; y <= near.y + 12; ++y) {
-    for (int x = near.x - 12; x <= near.x + 12; ++x) {
-      if (tube.depth(x, y) > deepest) {
-        deepest = tube.depth(x, y);
-        start = cv::Point(x, y);
+  for (int radius : {12, std::max(12, reach)}) {
+    for (int y = near.y - radius; y <= near.y + radius; ++y) {
+      for (int x = near.x - radius; x <= near.x + radius; ++x) {
+        if (tube.depth(x, y) > deepest) {
+          deepest = tube.depth(x, y);
+          start = cv::Point(x, y);
+        }
       }
     }
+    if (start.x >= 0) break;
   }
   if (start.x < 0) return false;
   cv::Mat reached = tube.depthMap() > 0.4f * deepest;
@@ -321,14 +326,14 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   // The base back on the centreline, at its own height.
   const Vec2 tracked = line.front();
   Vec2 base = line.back();
-  if (!baseFromUser && !findBase(tube, tracked, &base)) return false;
+  const int reach = static_cast<int>(settings.topReach);
+  if (!baseFromUser && !findBase(tube, tracked, reach, &base)) return false;
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   // The stem's radius, about: the median depth under the contour as it was.
   std::vector<float> under;
   for (const Vec2& p : line) under.push_back(tube.depth(p));
   std::nth_element(under.begin(), under.begin() + under.size() / 2, under.end());
-  std::vector<Vec2> path = pathToFarEnd(
-      mask, tube, base, tracked, static_cast<int>(settings.topReach), under[under.size() / 2]);
+  std::vector<Vec2> path = pathToFarEnd(mask, tube, base, tracked, reach, under[under.size() / 2]);
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   StemSize stem;               // set where the top is where the stem widens into the cotyledons
