@@ -226,11 +226,17 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
     if (profile.depths[i] > profile.depths[deepest]) deepest = i;
   }
   if (!wide(deepest)) return apex;
-  // Down to where the widening starts; a wide stretch reaching further down (a hook lying
-  // against its cotyledons) is no junction.
+  // Down to where the widening starts; a wide stretch reaching further down is a hook lying
+  // against its cotyledons, no junction: the hook's arch runs on beyond it as stem. Where the
+  // path ends less than a stem width beyond the wide stretch, it ends in a cotyledon's tip, and
+  // the wide stretch is the cotyledons themselves, however long (large cotyledons on a thin
+  // stem, at a low threshold).
+  std::size_t upper = deepest;
+  while (upper < last && wide(upper + 1)) ++upper;
+  const bool cotyledons = walked[last] - walked[upper] < size.width;
   std::size_t start = deepest;
   while (start > 0 && wide(start)) {
-    if (walked[highest] - walked[start] > reach) return apex;
+    if (!cotyledons && walked[highest] - walked[start] > reach) return apex;
     --start;
   }
   // The widening begins a little lower, where the tube is already somewhat wider than the

@@ -133,6 +133,10 @@ TEST(RefinedFit, MeetsTheHookApexesMarkedByEyeOnCry1) {
   EXPECT_GE(high.tops.within15, 0.75);
   EXPECT_LE(high.tops.mean, 12.0);
 
+  // A low threshold thins the stems more than the cotyledons: the wide stretch of cotyledons
+  // is longer than two stem widths, and still no hook lying against them (before: 28.5 px).
+  EXPECT_LE(refineCry1(data, 50).tops.mean, 18.0);
+
   // Every third photograph: the stems grow three times as far between images, further than the
   // top tracker follows; where it leaves a top off the stem, the fit finds the stem again
   // (before, it gave up for good and the top drifted over the background).

@@ -133,8 +133,8 @@ int otherChoices(const std::string& data, const std::string& folder,
     int step;
   };
   int failures = 0;
-  for (const Choice c :
-       {Choice{60, 1}, Choice{70, 1}, Choice{80, 1}, Choice{90, 1}, Choice{70, 2}, Choice{70, 3}}) {
+  for (const Choice c : {Choice{50, 1}, Choice{60, 1}, Choice{70, 1}, Choice{80, 1}, Choice{90, 1},
+                         Choice{70, 2}, Choice{70, 3}}) {
     // Every step-th photograph, renumbered from 1, and the marks on them.
     const std::string photos = folder + "/every" + std::to_string(c.step);
     std::filesystem::create_directories(photos);
