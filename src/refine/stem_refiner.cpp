@@ -91,7 +91,8 @@ bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base) {
     if (start.x >= 0) break;
   }
   if (start.x < 0) return false;
-  cv::Mat reached = tube.depthMap() > 0.4f * deepest;
+  cv::Mat reached;
+  cv::compare(tube.depthMap(), static_cast<double>(0.4f * deepest), reached, cv::CMP_GT);
   cv::floodFill(reached, start, 128, nullptr, 0, 0, 8);
   int lowest = -1;
   for (int y = reached.rows - 1; y >= 0 && lowest < 0; --y) {

@@ -26,11 +26,12 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
     cv::Mat small;
     cv::resize(dark, small, cv::Size(region_.width / scale_, region_.height / scale_), 0, 0,
                cv::INTER_AREA);
-    dark = small >= 128;
+    cv::compare(small, 128, dark, cv::CMP_GE);
   }
   // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
   // are the same as over the whole region.
-  depth_ = cv::Mat::zeros(dark.size(), CV_32F);
+  depth_.create(dark.size(), CV_32F);
+  depth_.setTo(0.0f);
   dark_box_ = cv::boundingRect(dark);
   if (dark_box_.empty()) return;
   dark_box_ = grownWithin(dark_box_, 1, cv::Rect(0, 0, dark.cols, dark.rows));
@@ -159,7 +160,7 @@ std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach
   if (window.empty()) return line;
   const cv::Rect around = grownWithin(window, 2, all);
   cv::Mat crest;
-  cv::dilate(tube.depthMap()(around), crest, cv::Mat::ones(5, 5, CV_8U));
+  cv::dilate(tube.depthMap()(around), crest, cv::Mat(5, 5, CV_8U, cv::Scalar(1)));
   for (int y = window.y; y < window.y + window.height; ++y) {
     for (int x = window.x; x < window.x + window.width; ++x) {
       const float d = tube.depth(x, y);
