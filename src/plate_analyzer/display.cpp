@@ -41,6 +41,7 @@ void PlateAnalyzer::showDisplay() {
 void PlateAnalyzer::createMainWindow(const std::string& name) {
   display_clean = display.clone();
   display_work = display.clone();
+  display_is_clean_ = false;
   grey_is_clean_ = false;
   window_name = name;
   std::cout << "image size " << display.cols << " " << display.rows << std::endl;
@@ -61,6 +62,7 @@ void PlateAnalyzer::createMainWindow(const std::string& name) {
 
 void PlateAnalyzer::destroyMainWindow() {
   display_clean.copyTo(display);
+  display_is_clean_ = false;
   windows_.destroyWindow(window_name);
   window_name.clear();
   display_clean.release();
@@ -70,8 +72,11 @@ void PlateAnalyzer::destroyMainWindow() {
 void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   if (display.empty()) return;
   try {
-    cv::Mat target = displayView(display);
-    displayView(display_clean).copyTo(target);
+    // A new image is already in place: no full-frame copy.
+    if (!display_is_clean_) {
+      cv::Mat target = displayView(display);
+      displayView(display_clean).copyTo(target);
+    }
   } catch (const cv::Exception& e) {
     std::cout << "Exception: " << e.code << " " << e.code << std::endl;
     std::cout << "disp_bak: " << display_clean.depth() << " " << display_clean.cols << " "
@@ -80,6 +85,7 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
               << std::endl;
   }
   if (roi_active) display_region_set_ = true;
+  display_is_clean_ = false;
   cv::Mat view = displayView(display);
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes[i];
@@ -128,6 +134,7 @@ void PlateAnalyzer::updateTitle() {
 }
 
 void PlateAnalyzer::drawUnselected() {
+  display_is_clean_ = false;
   cv::Mat view = displayView(display);
   displayView(display_clean).copyTo(view);
   for (int i = 0; i < nb_snakes; ++i) {
@@ -144,6 +151,7 @@ void PlateAnalyzer::showSelected() {
 }
 
 void PlateAnalyzer::showOrientationPreview() {
+  display_is_clean_ = false;
   cv::Mat view = displayView(display);
   const float arcLength = static_cast<float>(tuning.orientation_length);
   for (const Snake& s : snakes) {

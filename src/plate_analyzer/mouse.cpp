@@ -131,6 +131,7 @@ int PlateAnalyzer::nearestFreeSnake(const Vec2& p) const {
 
 void PlateAnalyzer::toggleSelection(int i) {
   if (i < 0 || i >= nb_snakes) return;
+  display_is_clean_ = false;
   cv::Mat view = displayView(display);
   if (i == selected) {
     selected = -1;

@@ -288,7 +288,8 @@ class PlateAnalyzer {
   // The threshold `mask` and `mask_prev` hold their images at; -1 while they hold the grey.
   int mask_level_ = -1;
   int mask_prev_level_ = -1;
-  bool grey_is_clean_ = false;  // `grey` is the grey of `display_clean`
+  bool grey_is_clean_ = false;     // `grey` is the grey of `display_clean`
+  bool display_is_clean_ = false;  // `display` holds `display_clean`'s pixels, nothing drawn
   bool show_progress_ = false;
   struct ScaleMeasure {
     int clicks = -1;  // ends clicked so far; -1 when no measure runs

@@ -68,6 +68,7 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   if (grabber->getCount() > 1) std::cout << " to " << grabber->files.back().path;
   std::cout << std::endl;
   display = first;
+  display_is_clean_ = false;
   mask.create(frame_size_, CV_8UC1);
   mask.setTo(0);
   roi = cv::Rect(0, 0, frame_size_.width, frame_size_.height);
@@ -126,6 +127,7 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   grey.copyTo(mask);
   mask_level_ = -1;
   display.copyTo(display_clean);
+  display_is_clean_ = true;
   return true;
 }
 
