@@ -28,6 +28,11 @@ cv::Mat PlateAnalyzer::displayView(cv::Mat& image) {
   return image(region);
 }
 
+cv::Mat PlateAnalyzer::drawingView() {
+  display_is_clean_ = false;
+  return displayView(display);
+}
+
 cv::Mat PlateAnalyzer::workView(cv::Mat& image) {
   const cv::Rect region = clippedRegion();
   if (!work_region_set_ || region.empty() || image.empty()) return image;
@@ -85,8 +90,7 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
               << std::endl;
   }
   if (roi_active) display_region_set_ = true;
-  display_is_clean_ = false;
-  cv::Mat view = displayView(display);
+  cv::Mat view = drawingView();
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes[i];
     if (i == selected) {
@@ -134,8 +138,7 @@ void PlateAnalyzer::updateTitle() {
 }
 
 void PlateAnalyzer::drawUnselected() {
-  display_is_clean_ = false;
-  cv::Mat view = displayView(display);
+  cv::Mat view = drawingView();
   displayView(display_clean).copyTo(view);
   for (int i = 0; i < nb_snakes; ++i) {
     if (i != selected && snakes[i].isInUse()) snakes[i].draw(view, kRed);
@@ -151,8 +154,7 @@ void PlateAnalyzer::showSelected() {
 }
 
 void PlateAnalyzer::showOrientationPreview() {
-  display_is_clean_ = false;
-  cv::Mat view = displayView(display);
+  cv::Mat view = drawingView();
   const float arcLength = static_cast<float>(tuning.orientation_length);
   for (const Snake& s : snakes) {
     if (s.isInUse()) s.drawUpTo(view, arcLength, cv::Scalar(255, 0, 0));

@@ -131,8 +131,7 @@ int PlateAnalyzer::nearestFreeSnake(const Vec2& p) const {
 
 void PlateAnalyzer::toggleSelection(int i) {
   if (i < 0 || i >= nb_snakes) return;
-  display_is_clean_ = false;
-  cv::Mat view = displayView(display);
+  cv::Mat view = drawingView();
   if (i == selected) {
     selected = -1;
     snakes[i].draw(view, kRed);

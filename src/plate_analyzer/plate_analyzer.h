@@ -249,6 +249,8 @@ class PlateAnalyzer {
 
   // Views of the images while the zoom region is set on them.
   cv::Mat displayView(cv::Mat& image);
+  // The view of `display` to draw on; from then on it no longer holds the clean frame alone.
+  cv::Mat drawingView();
   cv::Mat workView(cv::Mat& image);
   cv::Rect clippedRegion() const;
   void showDisplay();

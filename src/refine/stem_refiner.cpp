@@ -112,6 +112,19 @@ struct StemSize {
   float width = 0.0f;
 };
 
+constexpr float kWidthLimit = 200.0f;  // pixels each way that a width across is followed
+
+// Where the tube has clearly widened past the stem: deeper than it, or much wider across.
+bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings) {
+  return depth > settings.widening * stem.depth || width > settings.crossWidening * stem.width;
+}
+
+// The unit vector across direction t (to its left as the image shows it); (1, 0) where t is
+// no direction.
+Vec2 across(const Vec2& t) {
+  return norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
+}
+
 // The index of the first point of path[0..end] within `tolerance` of the highest of them
 // (where the stem runs level, the start of the level stretch).
 std::size_t highestUpTo(const std::vector<Vec2>& path, std::size_t end, const Vec2& up,
@@ -149,8 +162,7 @@ class PathProfile {
     if (widths_[i] < 0.0f) {
       const std::size_t last = path_.size() - 1;
       const Vec2 t = path_[std::min(i + 4, last)] - path_[i >= 4 ? i - 4 : 0];
-      const Vec2 n = norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
-      widths_[i] = tube_.widthAcross(path_[i], n, 200.0f);
+      widths_[i] = tube_.widthAcross(path_[i], across(t), kWidthLimit);
     }
     return widths_[i];
   }
@@ -215,8 +227,7 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   const std::vector<float>& walked = profile.walked;
   const StemSize& size = profile.stem;
   auto wide = [&](std::size_t i) {
-    return profile.depths[i] > settings.widening * size.depth ||
-           profile.width(i) > settings.crossWidening * size.width;
+    return widerThanStem(profile.depths[i], profile.width(i), size, settings);
   };
   const std::size_t apex = middleOfLevel(path, profile, highest, last, up, settings);
   // The deepest point of the path's last stretch up to the highest point: where it is no
@@ -268,7 +279,7 @@ Vec2 centredAcross(const Tube& tube, const std::vector<Vec2>& line) {
   const Vec2 top = line.front();
   const Vec2 t = line[std::min<std::size_t>(4, line.size() - 1)] - top;
   if (norm(t) <= 0.0f) return top;
-  const Vec2 n = Vec2(-t.y, t.x) * (1.0f / norm(t));
+  const Vec2 n = across(t);
   return top + n * crestOffset(tube.depth(top - n), tube.depth(top), tube.depth(top + n));
 }
 
@@ -293,8 +304,7 @@ bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSiz
   Vec2 top = a + d * onPath;
   for (float s = std::max(0.0f, onPath - radius); s <= onPath; s += 0.5f) {
     const Vec2 p = a + d * s;
-    if (tube.depth(p) > settings.widening * stem.depth ||
-        tube.widthAcross(p, n, 200.0f) > settings.crossWidening * stem.width) {
+    if (widerThanStem(tube.depth(p), tube.widthAcross(p, n, kWidthLimit), stem, settings)) {
       top = p;
       break;
     }

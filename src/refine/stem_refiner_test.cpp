@@ -91,26 +91,13 @@ struct Cry1Run {
 
 Cry1Run refineCry1(const std::string& data, int threshold, int step = 1) {
   testing::TempDir dir;
-  const int photographs = 72;
-  for (int k = 0; k * step < photographs; ++k) {
-    std::filesystem::create_symlink(data + "/" + std::to_string(k * step + 1) + ".TIF",
-                                    dir.file(std::to_string(k + 1) + ".TIF"));
-  }
-  std::string session = "seed 1\n";
-  for (const char* top : {"225 769", "507 761", "750 718", "995 724", "1239 710"}) {
-    session += std::string("mouse StemScan rup ") + top + " alt\n";
-  }
-  session += "key space\nslider thresholding threshold " + std::to_string(threshold) +
-             "\nkey space\nkey space\n";
+  sample::linkEvery(data, dir.path(), step, 72);
+  const std::string session = sample::withThreshold(
+      readFile(std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt"), threshold);
   const auto result =
       testing::runSession(dir, {dir.file("1.TIF"), "1", "5", dir.file("out"), "--refine"}, session);
   EXPECT_EQ(result.status, 0) << result.err;
-  std::vector<sample::MarkedTop> marks;
-  for (sample::MarkedTop mark : sample::readMarkedTops(data + "/tops.csv")) {
-    if (mark.frame % step != 0) continue;
-    mark.frame /= step;
-    marks.push_back(mark);
-  }
+  const auto marks = sample::marksEvery(sample::readMarkedTops(data + "/tops.csv"), step);
   return {sample::compareTops(marks, readFile(dir.file("out_tip.txt"))),
           sample::pointsOnStem(dir.path(), readFile(dir.file("out_contours.csv")), threshold, 2)};
 }

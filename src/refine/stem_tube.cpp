@@ -176,11 +176,13 @@ std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach
 
 std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
   // The start's pixel, or its deepest neighbour where a coarse tube lost it.
-  cv::Point first = tube.local(start);
-  const cv::Point at = first;
-  for (int y = at.y - 1; y <= at.y + 1 && tube.depth(at.x, at.y) <= 0.0f; ++y) {
-    for (int x = at.x - 1; x <= at.x + 1; ++x) {
-      if (tube.depth(x, y) > tube.depth(first.x, first.y)) first = cv::Point(x, y);
+  const cv::Point at = tube.local(start);
+  cv::Point first = at;
+  if (tube.depth(at.x, at.y) <= 0.0f) {
+    for (int y = at.y - 1; y <= at.y + 1; ++y) {
+      for (int x = at.x - 1; x <= at.x + 1; ++x) {
+        if (tube.depth(x, y) > tube.depth(first.x, first.y)) first = cv::Point(x, y);
+      }
     }
   }
   if (tube.depth(first.x, first.y) <= 0.0f) return {};

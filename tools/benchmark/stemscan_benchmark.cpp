@@ -110,15 +110,11 @@ std::string realOut(const std::string& folder, bool refine) {
   return folder + (refine ? "/refined" : "/out");
 }
 
-// A session on cry1 that selects every top on its hook and sets one threshold; its path.
+// The example session on cry1 (every top selected on its hook) with `threshold`; its path.
 std::string cry1Session(const std::string& folder, int threshold) {
   const std::string path = folder + "/session_" + std::to_string(threshold) + ".txt";
-  std::ofstream out(path);
-  out << "seed 1\n";
-  for (const char* top : {"225 769", "507 761", "750 718", "995 724", "1239 710"}) {
-    out << "mouse StemScan rup " << top << " alt\n";
-  }
-  out << "key space\nslider thresholding threshold " << threshold << "\nkey space\nkey space\n";
+  std::ofstream(path) << stemscan::sample::withThreshold(
+      read(std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt"), threshold);
   return path;
 }
 
@@ -137,20 +133,8 @@ int otherChoices(const std::string& data, const std::string& folder,
                          Choice{70, 2}, Choice{70, 3}}) {
     // Every step-th photograph, renumbered from 1, and the marks on them.
     const std::string photos = folder + "/every" + std::to_string(c.step);
-    std::filesystem::create_directories(photos);
-    for (int k = 0; k * c.step < 72; ++k) {
-      const std::string link = photos + "/" + std::to_string(k + 1) + ".TIF";
-      if (!std::filesystem::exists(link)) {
-        std::filesystem::create_symlink(
-            std::filesystem::absolute(data + "/" + std::to_string(k * c.step + 1) + ".TIF"), link);
-      }
-    }
-    std::vector<stemscan::sample::MarkedTop> kept;
-    for (stemscan::sample::MarkedTop mark : marks) {
-      if (mark.frame % c.step != 0) continue;
-      mark.frame /= c.step;
-      kept.push_back(mark);
-    }
+    stemscan::sample::linkEvery(data, photos, c.step, 72);
+    const auto kept = stemscan::sample::marksEvery(marks, c.step);
     char label[32];
     std::snprintf(label, sizeof label, "threshold %d, 1 in %d", c.threshold, c.step);
     std::printf("%-20s", label);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -123,6 +124,36 @@ std::vector<MarkedTop> readMarkedTops(const std::string& path) {
     marks.push_back(mark);
   }
   return marks;
+}
+
+std::vector<MarkedTop> marksEvery(const std::vector<MarkedTop>& marks, int step) {
+  std::vector<MarkedTop> kept;
+  for (MarkedTop mark : marks) {
+    if (mark.frame % step != 0) continue;
+    mark.frame /= step;
+    kept.push_back(mark);
+  }
+  return kept;
+}
+
+void linkEvery(const std::string& data, const std::string& folder, int step, int count) {
+  namespace fs = std::filesystem;
+  fs::create_directories(folder);
+  for (int k = 0; k * step < count; ++k) {
+    const std::string link = folder + "/" + std::to_string(k + 1) + ".TIF";
+    if (fs::exists(link)) continue;
+    fs::create_symlink(fs::absolute(data + "/" + std::to_string(k * step + 1) + ".TIF"), link);
+  }
+}
+
+std::string withThreshold(const std::string& session, int threshold) {
+  const std::string slider = "slider thresholding threshold ";
+  const std::size_t at = session.find(slider);
+  if (at == std::string::npos) return session;
+  const std::size_t from = at + slider.size();
+  const std::size_t end = session.find('\n', from);
+  return session.substr(0, from) + std::to_string(threshold) +
+         (end == std::string::npos ? "" : session.substr(end));
 }
 
 TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable) {

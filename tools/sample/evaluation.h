@@ -48,6 +48,14 @@ struct TopAgreement {
   double worst = 0;     // pixels
   double within15 = 0;  // share of marks within 15 px
 };
+// The marks on every `step`-th photograph, renumbered as in a sequence of those alone.
+std::vector<MarkedTop> marksEvery(const std::vector<MarkedTop>& marks, int step);
+// Links <folder>/1.TIF, 2.TIF, ... to every `step`-th of the photographs <data>/1.TIF ...
+// <data>/<count>.TIF (links already there are kept).
+void linkEvery(const std::string& data, const std::string& folder, int step, int count);
+// A session script (its text) with its threshold slider set to `threshold` instead.
+std::string withThreshold(const std::string& session, int threshold);
+
 // The tracked tops of a "_tip.txt" table (its text) against the marks.
 TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable);
 
