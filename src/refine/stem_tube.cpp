@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <opencv2/imgproc.hpp>
-#include <queue>
 
+#include "refine/radix_heap.h"
 #include "util/rect.h"
 
 namespace stemscan {
@@ -100,10 +99,7 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
     std::memcpy(&bits, &cost, sizeof bits);
     return (static_cast<Entry>(bits) << 32) | static_cast<std::uint32_t>(at);
   };
-  std::vector<Entry> heap;
-  heap.reserve(static_cast<std::size_t>(n) / 4);
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open(std::greater<Entry>(),
-                                                                           std::move(heap));
+  RadixHeap open;
   const int first = index(start);
   cost_[first] = 0.0f;
   open.push(entry(0.0f, first));
@@ -113,8 +109,7 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
   int offset[8];
   for (int k = 0; k < 8; ++k) offset[k] = dy[k] * pw + dx[k];
   while (!open.empty()) {
-    const Entry top = open.top();
-    open.pop();
+    const Entry top = open.pop();
     const int at = static_cast<int>(top & 0xffffffffu);
     float c;
     const std::uint32_t bits = static_cast<std::uint32_t>(top >> 32);
