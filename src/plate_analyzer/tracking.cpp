@@ -2,6 +2,7 @@
 // contour is fitted on it. Tracking and the refined fit only read the thresholded images, so
 // for hypocotyls sharing a threshold they run side by side on two threads; the plain fits,
 // which draw from the run's one random source, stay in order, and so do the messages.
+#include <atomic>
 #include <exception>
 #include <iostream>
 #include <sstream>
@@ -28,28 +29,36 @@ void placeEnds(Snake& s) {
   }
 }
 
-// Runs work(0) ... work(n - 1), the odd ones on a second thread.
+// Runs work(0) ... work(n - 1) on two threads, each taking the next item as it becomes free:
+// the items' costs differ (a hook, a long stem), so a fixed split would leave one thread idle.
+// Each item writes only its own results, so the split does not change them.
 template <typename Work>
 void onTwoThreads(std::size_t n, const Work& work) {
   if (n < 2) {
     for (std::size_t k = 0; k < n; ++k) work(k);
     return;
   }
+  std::atomic<std::size_t> next{0};
+  auto drain = [&] {
+    for (std::size_t k = next++; k < n; k = next++) work(k);
+  };
   std::exception_ptr failure;
-  std::thread odd([&] {
+  std::thread second([&] {
     try {
-      for (std::size_t k = 1; k < n; k += 2) work(k);
+      drain();
     } catch (...) {
       failure = std::current_exception();
+      next = n;  // the other thread stops too
     }
   });
   try {
-    for (std::size_t k = 0; k < n; k += 2) work(k);
+    drain();
   } catch (...) {
-    odd.join();
+    next = n;
+    second.join();
     throw;
   }
-  odd.join();
+  second.join();
   if (failure) std::rethrow_exception(failure);
 }
 
