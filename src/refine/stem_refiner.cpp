@@ -207,7 +207,18 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
     ++level;
   }
   const bool down = level < end && height(level + 1) < height(first) - settings.levelTolerance;
-  return down ? (first + level) / 2 : first;
+  if (down) return (first + level) / 2;
+  // A stem that rises to the very end of the path ends at its highest point, not at the first
+  // point within the tolerance of it.
+  if (level == end &&
+      profile.walked[end] - profile.walked[first] <= 2.0f * settings.levelTolerance) {
+    std::size_t peak = first;
+    for (std::size_t i = first; i <= end; ++i) {
+      if (height(i) > height(peak)) peak = i;
+    }
+    return peak;
+  }
+  return first;
 }
 
 // The index of the top on a path from the base up through the tube: the highest point of the

@@ -58,6 +58,7 @@ std::vector<Condition> conditions() {
     c.plate.width = 1920;
     c.plate.height = 1280;
   });
+  add("bare stems", [](Condition& c) { c.plate.cotyledons = false; });
   return all;
 }
 
