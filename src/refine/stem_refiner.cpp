@@ -136,6 +136,15 @@ std::size_t highestUpTo(const std::vector<Vec2>& path, std::size_t end, const Ve
   return first;
 }
 
+// True where path[from..to] stays within `tolerance` of the height of path[from].
+bool runsLevel(const std::vector<Vec2>& path, std::size_t from, std::size_t to, const Vec2& up,
+               float tolerance) {
+  for (std::size_t i = from; i <= to; ++i) {
+    if (std::abs(dot(path[i] - path[from], up)) > tolerance) return false;
+  }
+  return true;
+}
+
 // The lower quartile of values[from, to).
 float lowerQuartile(const std::vector<float>& values, int from, int to) {
   std::vector<float> v(values.begin() + from, values.begin() + std::max(from + 1, to));
@@ -227,7 +236,8 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
 // the cotyledons), the stem ends where that widening starts, and the top is the highest point
 // of the stem below it. A junction far from `tracked` (where the top was carried from the last
 // image) is not taken.
-// `stem` is set where the top is at that junction, and left zero otherwise.
+// `stem` is set where the top is at that junction or where the path turned off the stem into a
+// side branch, and left zero otherwise.
 std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
                       const Vec2& tracked, const RefineSettings& settings, StemSize* stem) {
   *stem = StemSize();
@@ -248,7 +258,16 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   for (std::size_t i = highest; i > 0 && walked[highest] - walked[i] <= reach; --i) {
     if (profile.depths[i] > profile.depths[deepest]) deepest = i;
   }
-  if (!wide(deepest)) return apex;
+  if (!wide(deepest)) {
+    // A path that runs level from its highest point to its end, further than the stem is wide,
+    // has turned off the stem into a side branch no thicker than the stem (a cotyledon): the
+    // stem's top lies on the stem's own line, where the path turned.
+    if (apex == highest && walked[last] - walked[highest] > size.width &&
+        runsLevel(path, highest, last, up, settings.levelTolerance)) {
+      *stem = size;
+    }
+    return apex;
+  }
   // Down to where the widening starts; a wide stretch reaching further down is a hook lying
   // against its cotyledons, no junction: the hook's arch runs on beyond it as stem. Where the
   // path ends less than a stem width beyond the wide stretch, it ends in a cotyledon's tip, and

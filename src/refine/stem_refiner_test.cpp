@@ -29,13 +29,14 @@ double distanceToLine(const cv::Point2f& p, const std::vector<cv::Point2f>& line
 // Runs the refined fit over 30 images of two stems that grow 3 px per image and bend, and
 // checks every top against the truth (within `topLimit`, `meanLimit` on average) and every other
 // contour point against the true centreline (within 2 px).
-void followGrowingBendingStems(bool cotyledons, double topLimit, double meanLimit) {
+void followGrowingBendingStems(bool cotyledons, double topLimit, double meanLimit,
+                               float curvature = 0.008f) {
   testing::TempDir dir;
   sample::PlateSettings plate;
   plate.cols = 2;
   plate.width = 400;
   plate.height = 320;
-  plate.curvature = 0.008f;
+  plate.curvature = curvature;
   plate.growth = 3.0f;
   plate.cotyledons = cotyledons;
   ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
@@ -80,6 +81,12 @@ TEST(RefinedFit, KeepsTheTopOfAGrowingBendingStemAtItsCotyledons) {
   // The top stays where the stem starts to widen into its cotyledons, a pixel or two below the
   // drawn stem's end, which lies under them.
   followGrowingBendingStems(true, 5.0, 3.0);
+}
+
+TEST(RefinedFit, KeepsTheTopOfAStraightStemOnItsLineWhereItTurnsIntoACotyledon) {
+  // Where the cotyledons are no thicker than the stem, the path runs on level into one of them;
+  // the top stays on the stem's line instead of at the leaf's base beside it.
+  followGrowingBendingStems(true, 4.5, 2.3, 0.0f);
 }
 
 // Runs the refined fit on cry1 (every `step`-th photograph) with every top selected on its hook
@@ -175,7 +182,8 @@ std::string checksum(const std::string& path) {
 TEST(UnchangedResults, RefinedTablesOverlaysAndRecordsOfTheSamplePlate) {
   // What the program wrote for the built-in sample before reading ahead, writing overlays
   // behind, thresholding once per value and detecting corners from one map (the refined tables:
-  // as the refined fit that finds the junction on the stem's line first wrote them).
+  // as the refined fit that puts the top of a stem turning into a cotyledon on the stem's line
+  // first wrote them).
   const std::string golden = std::string(STEMSCAN_SOURCE_DIR) + "/tests/golden/sample";
   const std::string sample = std::string(STEMSCAN_BINARY_DIR) + "/images/sample";
   if (!testing::fileExists(sample + "/sample00.png")) GTEST_SKIP() << "no sample at " << sample;
