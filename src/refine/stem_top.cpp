@@ -1,0 +1,201 @@
+#include "refine/stem_top.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace stemscan {
+namespace {
+
+// The index of the first point of path[0..end] within `tolerance` of the highest of them
+// (where the stem runs level, the start of the level stretch).
+std::size_t highestUpTo(const std::vector<Vec2>& path, std::size_t end, const Vec2& up,
+                        float tolerance) {
+  float peak = -std::numeric_limits<float>::infinity();
+  for (std::size_t i = 0; i <= end; ++i) peak = std::max(peak, dot(path[i] - path[0], up));
+  std::size_t first = 0;
+  while (first < end && dot(path[first] - path[0], up) < peak - tolerance) ++first;
+  return first;
+}
+
+// True where path[from..to] stays within `tolerance` of the height of path[from].
+bool runsLevel(const std::vector<Vec2>& path, std::size_t from, std::size_t to, const Vec2& up,
+               float tolerance) {
+  for (std::size_t i = from; i <= to; ++i) {
+    if (std::abs(dot(path[i] - path[from], up)) > tolerance) return false;
+  }
+  return true;
+}
+
+// The lower quartile of values[from, to).
+float lowerQuartile(const std::vector<float>& values, int from, int to) {
+  std::vector<float> v(values.begin() + from, values.begin() + std::max(from + 1, to));
+  std::nth_element(v.begin(), v.begin() + v.size() / 4, v.end());
+  return v[v.size() / 4];
+}
+
+// What the tube looks like along a path: the length walked to each point, the depth there and
+// the width across the path (measured where first asked for: most of a long path is never
+// looked at across); and the stem's own depth and width.
+class PathProfile {
+ public:
+  PathProfile(const Tube& tube, const std::vector<Vec2>& path) : tube_(tube), path_(path) {
+    walked.assign(path.size(), 0.0f);
+    depths.assign(path.size(), 0.0f);
+    widths_.assign(path.size(), -1.0f);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      if (i > 0) walked[i] = walked[i - 1] + norm(path[i] - path[i - 1]);
+      depths[i] = tube.depth(path[i]);
+    }
+  }
+
+  float width(std::size_t i) const {
+    if (widths_[i] < 0.0f) {
+      const std::size_t last = path_.size() - 1;
+      const Vec2 t = path_[std::min(i + 4, last)] - path_[i >= 4 ? i - 4 : 0];
+      widths_[i] = tube_.widthAcross(path_[i], across(t), kWidthLimit);
+    }
+    return widths_[i];
+  }
+
+  std::vector<float> walked;
+  std::vector<float> depths;
+  StemSize stem;
+
+ private:
+  const Tube& tube_;
+  const std::vector<Vec2>& path_;
+  mutable std::vector<float> widths_;  // below 0 where not measured yet
+};
+
+// The stem's size in `profile`: the lower quartile of the depths and widths 40 to 200 pixels of
+// path below point `top`. False where the path below it is too short to tell.
+bool measureStem(std::size_t top, PathProfile* profile) {
+  PathProfile& p = *profile;
+  int from = static_cast<int>(top);
+  int to = static_cast<int>(top);
+  while (from > 0 && p.walked[top] - p.walked[from] < 200.0f) --from;
+  while (to > 0 && p.walked[top] - p.walked[to] < 40.0f) --to;
+  if (to - from < 4) return false;
+  std::vector<float> widths;
+  for (int i = from; i < to; ++i) widths.push_back(p.width(static_cast<std::size_t>(i)));
+  p.stem = StemSize{lowerQuartile(p.depths, from, to),
+                    lowerQuartile(widths, 0, static_cast<int>(widths.size()))};
+  return true;
+}
+
+// The apex of an arch: the middle of the level stretch that starts at path[first], where the
+// stem runs on within the tolerance of its height up to `end` (no wider than where a junction
+// begins) and then down again; `first` where it does not run down again.
+std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& profile,
+                          std::size_t first, std::size_t end, const Vec2& up,
+                          const RefineSettings& settings) {
+  auto height = [&](std::size_t i) { return dot(path[i] - path[0], up); };
+  std::size_t level = first;
+  while (level < end && profile.width(level + 1) <= settings.wideningStart * profile.stem.width &&
+         profile.depths[level + 1] <= settings.widening * profile.stem.depth &&
+         std::abs(height(level + 1) - height(first)) <= settings.levelTolerance) {
+    ++level;
+  }
+  const bool down = level < end && height(level + 1) < height(first) - settings.levelTolerance;
+  if (down) return (first + level) / 2;
+  // A stem that rises to the very end of the path ends at its highest point, not at the first
+  // point within the tolerance of it.
+  if (level == end &&
+      profile.walked[end] - profile.walked[first] <= 2.0f * settings.levelTolerance) {
+    std::size_t peak = first;
+    for (std::size_t i = first; i <= end; ++i) {
+      if (height(i) > height(peak)) peak = i;
+    }
+    return peak;
+  }
+  return first;
+}
+
+}  // namespace
+
+// Where the tube has clearly widened past the stem: deeper than it, or much wider across.
+bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings) {
+  return depth > settings.widening * stem.depth || width > settings.crossWidening * stem.width;
+}
+
+// The unit vector across direction t (to its left as the image shows it); (1, 0) where t is
+// no direction.
+Vec2 across(const Vec2& t) {
+  return norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
+}
+
+// The index of the top on a path from the base up through the tube: the highest point of the
+// stem (the apex of a hook: the middle of the arch where the stem runs level and then down
+// again). Where the highest point of the path lies where the tube is wider than the stem (in
+// the cotyledons), the stem ends where that widening starts, and the top is the highest point
+// of the stem below it. A junction far from `tracked` (where the top was carried from the last
+// image) is not taken.
+// `stem` is set where the top is at that junction or where the path turned off the stem into a
+// side branch, and left zero otherwise.
+std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
+                      const Vec2& tracked, const RefineSettings& settings, StemSize* stem) {
+  *stem = StemSize();
+  const std::size_t last = path.size() - 1;
+  const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
+  PathProfile profile(tube, path);
+  if (!measureStem(highest, &profile)) return highest;
+  const std::vector<float>& walked = profile.walked;
+  const StemSize& size = profile.stem;
+  auto wide = [&](std::size_t i) {
+    return widerThanStem(profile.depths[i], profile.width(i), size, settings);
+  };
+  const std::size_t apex = middleOfLevel(path, profile, highest, last, up, settings);
+  // The deepest point of the path's last stretch up to the highest point: where it is no
+  // deeper than the stem, the path ends on the stem (the apex of a hook).
+  const float reach = settings.junctionReach * size.width;
+  std::size_t deepest = highest;
+  for (std::size_t i = highest; i > 0 && walked[highest] - walked[i] <= reach; --i) {
+    if (profile.depths[i] > profile.depths[deepest]) deepest = i;
+  }
+  if (!wide(deepest)) {
+    // A path that runs level from its highest point to its end, further than the stem is wide,
+    // has turned off the stem into a side branch no thicker than the stem (a cotyledon): the
+    // stem's top lies on the stem's own line, where the path turned.
+    if (apex == highest && walked[last] - walked[highest] > size.width &&
+        runsLevel(path, highest, last, up, settings.levelTolerance)) {
+      *stem = size;
+    }
+    return apex;
+  }
+  // Down to where the widening starts; a wide stretch reaching further down is a hook lying
+  // against its cotyledons, no junction: the hook's arch runs on beyond it as stem. Where the
+  // path ends less than a stem width beyond the wide stretch, it ends in a cotyledon's tip, and
+  // the wide stretch is the cotyledons themselves, however long (large cotyledons on a thin
+  // stem, at a low threshold).
+  std::size_t upper = deepest;
+  while (upper < last && wide(upper + 1)) ++upper;
+  const bool cotyledons = walked[last] - walked[upper] < size.width;
+  std::size_t start = deepest;
+  while (start > 0 && wide(start)) {
+    if (!cotyledons && walked[highest] - walked[start] > reach) return apex;
+    --start;
+  }
+  // The widening begins a little lower, where the tube is already somewhat wider than the
+  // stem (the junction is found with the strict measure, placed with the loose one).
+  const std::size_t strict = start;
+  while (start > 0 && walked[strict] - walked[start - 1] <= size.width &&
+         profile.width(start) > settings.wideningStart * size.width) {
+    --start;
+  }
+  // A stem does not shrink from one image to the next: a junction further from the tracked top
+  // than the far end of the tube may lie (or than the stem is wide, on a thicker stem) is a
+  // closed hook seen as one dark blob with the cotyledons pressed against it (a high
+  // threshold fills the gap between them); its top is the hook's apex.
+  if (norm(path[start] - tracked) > std::max(settings.topReach, 2.0f * size.depth)) return apex;
+  // Where the stem rises up to the junction, the top is where the stem widens; where it runs
+  // level or down again below it (a hook), the top is the hook's apex.
+  const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
+  if (walked[start] - walked[top] > size.depth) {
+    return middleOfLevel(path, profile, top, start, up, settings);
+  }
+  *stem = size;
+  return start;
+}
+
+}  // namespace stemscan

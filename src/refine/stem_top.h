@@ -1,0 +1,41 @@
+// Where a stem's top lies on a path up through its tube: the apex of a hook, or where the stem
+// widens into its cotyledons. The stem's own size along the path tells the stem from the wider
+// parts around its top.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "refine/stem_refiner.h"
+#include "refine/stem_tube.h"
+#include "util/vec2.h"
+
+namespace stemscan {
+
+// The stem's depth along its middle and its width across.
+struct StemSize {
+  float depth = 0.0f;
+  float width = 0.0f;
+};
+
+constexpr float kWidthLimit = 200.0f;  // pixels each way that a width across is followed
+
+// Where the tube has clearly widened past the stem: deeper than it, or much wider across.
+bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings);
+
+// The unit vector across direction t (to its left as the image shows it); (1, 0) where t is
+// no direction.
+Vec2 across(const Vec2& t);
+
+// The index of the top on a path from the base up through the tube: the highest point of the
+// stem (the apex of a hook: the middle of the arch where the stem runs level and then down
+// again). Where the highest point of the path lies where the tube is wider than the stem (in
+// the cotyledons), the stem ends where that widening starts, and the top is the highest point
+// of the stem below it. A junction far from `tracked` (where the top was carried from the last
+// image) is not taken.
+// `stem` is set where the top is at that junction or where the path turned off the stem into a
+// side branch, and left zero otherwise.
+std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
+                      const Vec2& tracked, const RefineSettings& settings, StemSize* stem);
+
+}  // namespace stemscan
