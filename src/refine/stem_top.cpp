@@ -103,11 +103,7 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
   // point within the tolerance of it.
   if (level == end &&
       profile.walked[end] - profile.walked[first] <= 2.0f * settings.levelTolerance) {
-    std::size_t peak = first;
-    for (std::size_t i = first; i <= end; ++i) {
-      if (height(i) > height(peak)) peak = i;
-    }
-    return peak;
+    return highestUpTo(path, end, up, 0.0f);
   }
   return first;
 }

@@ -119,6 +119,14 @@ std::string cry1Session(const std::string& folder, int threshold) {
   return path;
 }
 
+// A headless run on the cry1 photographs in `photos` (one row of five seedlings).
+std::vector<std::string> cry1Run(const std::string& photos, const std::string& out,
+                                 const std::string& session, bool refine) {
+  std::vector<std::string> args = {photos + "/1.TIF", "1", "5", out, "--script=" + session};
+  if (refine) args.push_back("--refine");
+  return args;
+}
+
 // The tops on cry1 under other choices than the table above made: other thresholds a user may
 // pick in the calibration window (higher ones fill the gap between hook and cotyledons), and
 // every second or third photograph only (the stems grow further between images).
@@ -141,11 +149,9 @@ int otherChoices(const std::string& data, const std::string& folder,
     std::printf("%-20s", label);
     for (bool refine : {false, true}) {
       const std::string out = photos + "/t" + std::to_string(c.threshold) + (refine ? "r" : "d");
-      std::vector<std::string> args = {photos + "/1.TIF", "1", "5", out,
-                                       "--script=" + cry1Session(folder, c.threshold)};
-      if (refine) args.push_back("--refine");
       double seconds = 0.0;
-      failures += runQuietly(args, folder, &seconds) != 0;
+      failures += runQuietly(cry1Run(photos, out, cry1Session(folder, c.threshold), refine), folder,
+                             &seconds) != 0;
       const auto tops = stemscan::sample::compareTops(kept, read(out + "_tip.txt"));
       std::printf(" %13.1fpx (%4.0f%%)", tops.mean, 100.0 * tops.within15);
     }
@@ -171,11 +177,9 @@ int realSequence(const std::string& data, const std::string& folder) {
   double best[2] = {1e9, 1e9};
   for (int repeat = 0; repeat < 5; ++repeat) {
     for (bool refine : {false, true}) {
-      std::vector<std::string> args = {data + "/1.TIF", "1", "5", realOut(folder, refine),
-                                       "--script=" + session};
-      if (refine) args.push_back("--refine");
       double seconds = 0.0;
-      failures += runQuietly(args, folder, &seconds) != 0;
+      failures += runQuietly(cry1Run(data, realOut(folder, refine), session, refine), folder,
+                             &seconds) != 0;
       best[refine] = std::min(best[refine], seconds);
     }
   }
