@@ -96,7 +96,10 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
       if (moving_base) s.baseTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       placeEnds(s);
       // The refined fit falls back on the plain one where it finds no stem.
-      refined[j] = refine && refineOnStem(s, mask, base_set_[static_cast<std::size_t>(inUse[j])]);
+      const BaseKind base = !base_set_[static_cast<std::size_t>(inUse[j])] ? BaseKind::kFound
+                            : moving_base                                  ? BaseKind::kTracked
+                                                                           : BaseKind::kSet;
+      refined[j] = refine && refineOnStem(s, mask, base);
     });
   }
 

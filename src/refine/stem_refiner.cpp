@@ -34,13 +34,12 @@ float crestOffset(float a, float b, float c) {
   return bend < 0.0f ? std::clamp(0.5f * (a - c) / bend, -0.5f, 0.5f) : 0.0f;
 }
 
-// The middle of the dark run through (or nearest to) p along its row, within reach: the
-// deepest pixel, to a fraction of a pixel; p keeps its height.
-bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
-  const cv::Point q = tube.local(p);
+// The deepest pixel of the dark run through (or nearest to) tube pixel q along its row, within
+// reach (the first of equals nearest to q); -1 where there is none.
+int deepestOnRow(const Tube& tube, cv::Point q, int reach) {
   int best = -1;
   float bestDepth = 0.0f;
-  for (int dx = 0; dx <= static_cast<int>(reach); ++dx) {
+  for (int dx = 0; dx <= reach; ++dx) {
     for (int x : {q.x - dx, q.x + dx}) {
       const float d = tube.depth(x, q.y);
       if (d > bestDepth + 1e-3f) {
@@ -49,9 +48,45 @@ bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
       }
     }
   }
+  return best;
+}
+
+// The middle of the dark run through (or nearest to) p along its row, within reach: the
+// deepest pixel, to a fraction of a pixel; p keeps its height.
+bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
+  const cv::Point q = tube.local(p);
+  const int best = deepestOnRow(tube, q, static_cast<int>(reach));
   if (best < 0) return false;
-  const float shift = crestOffset(tube.depth(best - 1, q.y), bestDepth, tube.depth(best + 1, q.y));
+  const float shift =
+      crestOffset(tube.depth(best - 1, q.y), tube.depth(best, q.y), tube.depth(best + 1, q.y));
   *centre = Vec2(tube.global(best, q.y).x + shift, p.y);
+  return true;
+}
+
+// Where the stem narrows into its root, or ends, within `reach` rows of p: the lowest row of
+// the stem still about as deep as the stem's `radius`, with the tube less than half as deep a
+// radius further down. Trackers slide along a uniform stem; this narrowing stays on the same
+// place of the seedling. False where no narrowing is near; the nearest where there are several.
+bool narrowingNear(const Tube& tube, const Vec2& p, float radius, int reach, Vec2* at) {
+  const cv::Point q = tube.local(p);
+  const int drop = std::max(1, static_cast<int>(std::ceil(radius)));
+  std::vector<float> depths;
+  std::vector<int> xs;
+  int x = q.x;
+  for (int y = q.y - reach; y <= q.y + reach + drop; ++y) {
+    const int best = deepestOnRow(tube, cv::Point(x, y), drop);
+    if (best >= 0) x = best;
+    depths.push_back(best >= 0 ? tube.depth(best, y) : 0.0f);
+    xs.push_back(x);
+  }
+  const float full = 0.75f * radius;
+  int found = -1;
+  for (int k = 0; k <= 2 * reach; ++k) {
+    if (depths[k] < full || depths[k + 1] >= full || depths[k + drop] > 0.5f * radius) continue;
+    if (found < 0 || std::abs(k - reach) < std::abs(found - reach)) found = k;
+  }
+  if (found < 0) return false;
+  *at = tube.global(xs[found], q.y - reach + found);
   return true;
 }
 
@@ -157,7 +192,7 @@ bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSiz
 
 }  // namespace
 
-bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
+bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
                   const RefineSettings& settings) {
   if (snake.pointCount() < 2 || mask.empty() || mask.type() != CV_8UC1) return false;
   std::vector<Vec2> line(snake.points.begin(), snake.points.begin() + snake.pointCount());
@@ -165,6 +200,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   for (const Vec2& p : line) corners.emplace_back(p.x, p.y);
   cv::Rect box = cv::boundingRect(corners);
   // Without a base from the user, the stem is followed down to its end, or to the image's edge.
+  const bool baseFromUser = baseKind != BaseKind::kFound;
   const int side = baseFromUser ? settings.margin : 2 * settings.margin;
   box.x -= side;
   box.y -= settings.margin;
@@ -174,17 +210,21 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
   if (box.width < 3 || box.height < 3) return false;
   const Tube tube(mask, box);
 
-  // The base back on the centreline, at its own height.
-  const Vec2 tracked = line.front();
-  Vec2 base = line.back();
-  const int reach = static_cast<int>(settings.topReach);
-  if (!baseFromUser && !findBase(tube, tracked, reach, &base)) return false;
-  if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   // The stem's radius, about: the median depth under the contour as it was.
   std::vector<float> under;
   for (const Vec2& p : line) under.push_back(tube.depth(p));
   std::nth_element(under.begin(), under.begin() + under.size() / 2, under.end());
-  std::vector<Vec2> path = pathToFarEnd(mask, tube, base, tracked, reach, under[under.size() / 2]);
+  const float radius = under[under.size() / 2];
+  // The base back on the centreline, at its own height or on the narrowing it was carried to.
+  const Vec2 tracked = line.front();
+  Vec2 base = line.back();
+  const int reach = static_cast<int>(settings.topReach);
+  if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, &base)) return false;
+  if (baseKind == BaseKind::kTracked) {
+    narrowingNear(tube, base, radius, 2 * static_cast<int>(std::ceil(radius)), &base);
+  }
+  if (!centreOnRow(tube, base, 12.0f, &base)) return false;
+  std::vector<Vec2> path = pathToFarEnd(mask, tube, base, tracked, reach, radius);
   if (path.size() < 2) return false;
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   StemSize stem;               // set where the top is where the stem widens into the cotyledons

@@ -27,11 +27,19 @@ struct RefineSettings {
   float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
 };
 
-// Fits `snake` on the stem in `mask` (8-bit; the stem dark, below 128, the background light).
-// A base the user set (`baseFromUser`) stays at its height; otherwise the base is where the
-// stem ends below, or leaves the image. The trackers' positions follow the ends. False, leaving
-// the snake as it was, where no stem joins the base to the top's surroundings.
-bool refineOnStem(Snake& snake, const cv::Mat& mask, bool baseFromUser,
+// Where a contour's base comes from.
+enum class BaseKind {
+  kFound,  // nobody set it: the base is where the stem ends below, or leaves the image
+  kSet,    // the user set it, and it stays at its height
+  // The user set it and its tracker carries it: where the stem narrows into its root (or ends)
+  // near it, the base is held on that narrowing, or the tracker slides along the stem.
+  kTracked,
+};
+
+// Fits `snake` on the stem in `mask` (8-bit; the stem dark, below 128, the background light),
+// its base as `baseKind` says. The trackers' positions follow the ends. False, leaving the snake
+// as it was, where no stem joins the base to the top's surroundings.
+bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
                   const RefineSettings& settings = RefineSettings());
 
 }  // namespace stemscan

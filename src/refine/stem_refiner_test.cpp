@@ -89,6 +89,41 @@ TEST(RefinedFit, KeepsTheTopOfAStraightStemOnItsLineWhereItTurnsIntoACotyledon) 
   followGrowingBendingStems(true, 4.5, 2.3, 0.0f);
 }
 
+TEST(RefinedFit, HoldsATrackedBaseWhereTheStemNarrowsIntoItsRootAsThePlateTurns) {
+  // The base trackers slide up along uniform stems; the narrowing into the root stays put.
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.cols = 3;
+  plate.width = 600;
+  plate.height = 400;
+  plate.rotation = 0.15f;
+  ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
+  const auto result = testing::runSession(
+      dir, {dir.file("plate00.png"), "1", "3", dir.file("out"), "--refine", "--base"},
+      sample::selectionSession(plate, 120, true));
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  const sample::PlateRenderer renderer(plate);
+  std::vector<std::vector<cv::Point2f>> bases(30, std::vector<cv::Point2f>(3));
+  const std::vector<std::string> lines = testing::lines(readFile(dir.file("out_contours.csv")));
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    int t = 0, s = 0, point = 0;
+    float x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(lines[k].c_str(), "%d,%d,%d,%f,%f", &t, &s, &point, &x, &y), 5);
+    bases.at(static_cast<std::size_t>(t)).at(static_cast<std::size_t>(s)) = {x, y};  // the last
+  }
+  double sum = 0.0;
+  for (int t = 0; t < 30; ++t) {
+    for (const sample::SeedlingTruth& truth : renderer.truth(t)) {
+      const cv::Point2f base = bases[static_cast<std::size_t>(t)][truth.hypocotyl];
+      const double off = std::hypot(base.x - truth.baseX, base.y - truth.baseY);
+      EXPECT_LT(off, 3.0) << "image " << t << ", hypocotyl " << truth.hypocotyl;
+      sum += off;
+    }
+  }
+  EXPECT_LT(sum / 90.0, 1.0);
+}
+
 // Runs the refined fit on cry1 (every `step`-th photograph) with every top selected on its hook
 // and one threshold; the tracked tops against the apexes marked by eye on those photographs.
 struct Cry1Run {
