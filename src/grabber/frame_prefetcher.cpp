@@ -1,18 +1,17 @@
 #include "grabber/frame_prefetcher.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace stemscan {
 
 FramePrefetcher::FramePrefetcher(std::function<cv::Mat(unsigned)> load, unsigned first,
-                                 unsigned end, unsigned depth)
-    : load_(std::move(load)),
-      end_(end),
-      depth_(depth),
-      next_(first),
-      limit_(first),
-      loading_(end),
-      worker_(&FramePrefetcher::work, this) {}
+                                 unsigned end, unsigned depth, unsigned readers)
+    : load_(std::move(load)), end_(end), depth_(depth), next_(first), limit_(first) {
+  for (unsigned k = 0; k < std::max(1u, readers); ++k) {
+    readers_.emplace_back(&FramePrefetcher::work, this);
+  }
+}
 
 FramePrefetcher::~FramePrefetcher() {
   {
@@ -20,13 +19,13 @@ FramePrefetcher::~FramePrefetcher() {
     stop_ = true;
   }
   changed_.notify_all();
-  worker_.join();
+  for (std::thread& reader : readers_) reader.join();
 }
 
 cv::Mat FramePrefetcher::take(unsigned n) {
   std::unique_lock<std::mutex> lock(mutex_);
   // The next frame is read or being read: wait for it.
-  changed_.wait(lock, [&] { return ready_.count(n) != 0 || loading_ != n; });
+  changed_.wait(lock, [&] { return ready_.count(n) != 0 || loading_.count(n) == 0; });
   cv::Mat frame;
   auto it = ready_.find(n);
   if (it != ready_.end()) {
@@ -54,11 +53,11 @@ void FramePrefetcher::work() {
     if (stop_) return;
     const unsigned n = next_++;
     const unsigned epoch = epoch_;
-    loading_ = n;
+    const auto reading = loading_.insert(n);
     lock.unlock();
     cv::Mat frame = load_(n);
     lock.lock();
-    loading_ = end_;
+    loading_.erase(reading);
     if (epoch == epoch_) ready_[n] = std::move(frame);
     changed_.notify_all();
   }

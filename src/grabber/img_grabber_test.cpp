@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <opencv2/imgcodecs.hpp>
+#include <thread>
 
+#include "grabber/frame_prefetcher.h"
 #include "support/synthetic.h"
 
 namespace stemscan {
@@ -169,6 +172,22 @@ TEST(ImgGrabberSequence, FileVanishingAfterCountingLeavesTheSlotEmpty) {
   grabber.grab(frame);
   EXPECT_TRUE(frame.empty());
   EXPECT_TRUE(testing::contains(output.out(), dir.file("v01.png")));
+}
+
+TEST(FrameReadingAhead, GivesTheFrameAskedForWhicheverReaderFinishesFirst) {
+  // Frames take 0 to 3 ms to read, so the two readers finish out of order; steps back and
+  // seeks start the reading over elsewhere while frames are still being read.
+  FramePrefetcher frames(
+      [](unsigned n) {
+        std::this_thread::sleep_for(std::chrono::milliseconds((n * 7) % 4));
+        return cv::Mat(1, 1, CV_32SC1, cv::Scalar(static_cast<int>(n)));
+      },
+      0, 20);
+  for (unsigned n : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 3u, 4u, 5u, 12u, 13u, 14u, 15u, 19u, 0u, 1u}) {
+    const cv::Mat frame = frames.take(n);
+    ASSERT_FALSE(frame.empty()) << "frame " << n;
+    EXPECT_EQ(frame.at<int>(0, 0), static_cast<int>(n));
+  }
 }
 
 }  // namespace
