@@ -75,7 +75,6 @@ cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
 CornerMap::CornerMap(const cv::Mat& image) {
   const cv::Rect busy = minEigenValues(image, &strength_);
   if (busy.empty()) return;
-  cv::minMaxLoc(strength_(busy), nullptr, &strongest_);
   // Local maxima as the detector finds them on the map cut at any level: a pixel above the
   // level that equals the largest value around it (the outer ring never counts).
   const int top = std::max(busy.y, 1);
@@ -99,6 +98,21 @@ CornerMap::CornerMap(const cv::Mat& image) {
   std::sort(peaks_.begin(), peaks_.end(), [](const float* a, const float* b) {
     return (*a > *b) ? true : (*a < *b) ? false : (a > b);
   });
+  // The strongest value: off the map's outer ring it is the first peak (where none is above
+  // zero, no corner is found at any level); the ring, where no peak lies, is searched apart.
+  float strongest = peaks_.empty() ? 0.0f : *peaks_.front();
+  auto consider = [&](int y, int x) {
+    if (busy.contains(cv::Point(x, y))) strongest = std::max(strongest, strength_.at<float>(y, x));
+  };
+  for (int x = busy.x; x < busy.x + busy.width; ++x) {
+    consider(0, x);
+    consider(strength_.rows - 1, x);
+  }
+  for (int y = busy.y; y < busy.y + busy.height; ++y) {
+    consider(y, 0);
+    consider(y, strength_.cols - 1);
+  }
+  strongest_ = strongest;
 }
 
 std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,

@@ -123,6 +123,12 @@ TEST(CornerMapDetection, FindsWhatGoodFeaturesToTrackFinds) {
   cv::ellipse(plate, {180, 150}, {30, 8}, 35, 0, 360, cv::Scalar(0), cv::FILLED);
   images.push_back(plate(cv::Rect(100, 40, 201, 201)));
   images.push_back(plate(cv::Rect(0, 0, 67, 300)));
+  // The strongest corner on the image's edge, where no peak is counted, and weaker ones
+  // inside: the level is still taken from the strongest.
+  cv::Mat edge(131, 151, CV_8UC1, cv::Scalar(255));
+  edge.at<uchar>(40, 0) = 0;
+  cv::rectangle(edge, {60, 60}, {70, 70}, cv::Scalar(225), cv::FILLED);
+  images.push_back(edge);
   for (std::size_t i = 0; i < images.size(); ++i) {
     const CornerMap map(images[i]);
     for (double quality = 0.1; quality > 1e-6; quality /= 2.0) {
