@@ -16,6 +16,26 @@ constexpr int kWindowY = 100;
 constexpr int kLargestSide = 500;  // a larger frame is first shown at this size
 constexpr int kLargestWindowSide = 16384;
 
+// The box, within an image of `size`, of pixels `points` with `margin` pixels around them.
+cv::Rect around(const std::vector<cv::Point>& points, int margin, cv::Size size) {
+  if (points.empty()) return cv::Rect();
+  cv::Rect box = cv::boundingRect(points);
+  box -= cv::Point(margin, margin);
+  box += cv::Size(2 * margin + 1, 2 * margin + 1);
+  return box & cv::Rect(cv::Point(0, 0), size);
+}
+
+// Where a contour and its trackers are drawn on the whole frame (lines 3 px wide, circles of
+// radius 2 around the trackers), with pixels to spare.
+void addDrawnBoxes(const Snake& s, cv::Size size, std::vector<cv::Rect>* boxes) {
+  std::vector<cv::Point> line;
+  for (int i = 0; i < s.pointCount(); ++i) line.push_back(toPoint(s.point(i)));
+  for (const cv::Rect& box : {around(line, 3, size), around({toPoint(s.topTracker.pos)}, 4, size),
+                              around({toPoint(s.baseTracker.pos)}, 4, size)}) {
+    if (!box.empty()) boxes->push_back(box);
+  }
+}
+
 }  // namespace
 
 cv::Rect PlateAnalyzer::clippedRegion() const {
@@ -30,6 +50,7 @@ cv::Mat PlateAnalyzer::displayView(cv::Mat& image) {
 
 cv::Mat PlateAnalyzer::drawingView() {
   display_is_clean_ = false;
+  drawn_only_ = false;
   return displayView(display);
 }
 
@@ -77,8 +98,11 @@ void PlateAnalyzer::destroyMainWindow() {
 void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   if (display.empty()) return;
   try {
-    // A new image is already in place: no full-frame copy.
-    if (!display_is_clean_) {
+    // A new image is already in place: no full-frame copy; where only the last redraw drew on
+    // it, only those boxes are put back.
+    if (drawn_only_ && !display_is_clean_) {
+      for (const cv::Rect& box : drawn_) display_clean(box).copyTo(display(box));
+    } else if (!display_is_clean_) {
       cv::Mat target = displayView(display);
       displayView(display_clean).copyTo(target);
     }
@@ -91,6 +115,7 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   }
   if (roi_active) display_region_set_ = true;
   cv::Mat view = drawingView();
+  drawn_.clear();
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes[i];
     if (i == selected) {
@@ -101,7 +126,10 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
       continue;
     }
     s.drawTrackers(view);
+    addDrawnBoxes(s, display.size(), &drawn_);
   }
+  // Zoomed in, the copy above restored only the view: the rest may hold older drawings.
+  drawn_only_ = view.size() == display.size();
   showDisplay();
   updateTitle();
 }

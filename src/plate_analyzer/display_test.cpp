@@ -1,6 +1,8 @@
 // Window sizes and the zoom.
 #include <gtest/gtest.h>
 
+#include <opencv2/core.hpp>
+
 #include "support/headless_run.h"
 
 namespace stemscan {
@@ -97,6 +99,44 @@ TEST(DisplaySession, ClicksWhileZoomedMapToTheFrame) {
   ASSERT_EQ(tips.size(), 1u);
   EXPECT_NEAR(tips[0][0], top.x, 1.0f);
   EXPECT_NEAR(tips[0][1], top.y, 1.0f);
+}
+
+TEST(DisplaySession, EachRedrawLeavesNothingOfTheLastOne) {
+  // A redraw puts back only the boxes where the last redraw of the whole frame drew: through
+  // new images, zooms, drags and steps back, what is shown is the clean frame with every
+  // contour drawn anew.
+  PlateSpec plate;
+  HeadlessRun run(plate, 4);
+  int compared = 0;
+  run.onWait = [&](int) {
+    PlateAnalyzer& a = run.analyzer();
+    if (a.display.empty() || a.display_clean.empty() || a.roi_active) return;
+    a.refreshDisplay(kRed);
+    cv::Mat expected = a.display_clean.clone();
+    for (int i = 0; i < a.nb_snakes; ++i) {
+      const Snake& s = a.snakes[i];
+      if (i != a.selected && !s.isInUse()) continue;
+      s.draw(expected, i == a.selected ? kRed * 0.6 : kRed);
+      s.drawTrackers(expected);
+    }
+    EXPECT_EQ(cv::norm(a.display, expected, cv::NORM_INF), 0.0) << "wait " << compared;
+    ++compared;
+  };
+  const cv::Point top = testing::topOf(plate, 0, 1, 1);
+  const cv::Point below(top.x, top.y + 20);
+  const cv::Point dragged(below.x + 6, below.y + 2);
+  const cv::Point moved(top.x + 5, top.y - 3);
+  const std::string script =
+      testing::selectAllAndCalibrate(plate) + testing::spaceKeys(2) +
+      testing::mouseLine("rup", below) + testing::mouseLine("lup", cv::Point(40, 30), " shift") +
+      "key z\n" + testing::mouseLine("ldown", below, " ctrl") +
+      testing::mouseLine("move", dragged, " ctrl") + testing::mouseLine("lup", dragged) +
+      "key space\nkey b\n" + testing::mouseLine("lup", cv::Point(top.x - 4, top.y), " shift") +
+      testing::mouseLine("ldown", top, " shift ctrl") +
+      testing::mouseLine("move", moved, " shift") + testing::mouseLine("lup", moved) +
+      "key v\nkey n\nkey space\n";
+  ASSERT_EQ(run.run(script), 0) << run.err;
+  EXPECT_GT(compared, 10);
 }
 
 }  // namespace

@@ -292,6 +292,10 @@ class PlateAnalyzer {
   int mask_prev_level_ = -1;
   bool grey_is_clean_ = false;     // `grey` is the grey of `display_clean`
   bool display_is_clean_ = false;  // `display` holds `display_clean`'s pixels, nothing drawn
+  // `display` differs from `display_clean` only in the boxes `drawn_`, where the last redraw of
+  // the whole frame drew the contours.
+  bool drawn_only_ = false;
+  std::vector<cv::Rect> drawn_;
   bool show_progress_ = false;
   struct ScaleMeasure {
     int clicks = -1;  // ends clicked so far; -1 when no measure runs
