@@ -123,7 +123,10 @@ std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,
   const int cell = cvRound(minDistance);
   const int gridWidth = (strength_.cols + cell - 1) / cell;
   const int gridHeight = (strength_.rows + cell - 1) / cell;
-  std::vector<std::vector<cv::Point2f>> grid(static_cast<std::size_t>(gridWidth) * gridHeight);
+  // The corners taken so far, by grid cell: the first of each cell's list, and after each
+  // corner the next of its cell (-1 ends a list).
+  std::vector<int> first(static_cast<std::size_t>(gridWidth) * gridHeight, -1);
+  std::vector<int> next;
   const double minSquared = minDistance * minDistance;
   for (const float* candidate : peaks_) {
     if (!(*candidate > level)) break;
@@ -135,9 +138,9 @@ std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,
     bool good = true;
     for (int yy = std::max(cy - 1, 0); yy <= std::min(cy + 1, gridHeight - 1) && good; ++yy) {
       for (int xx = std::max(cx - 1, 0); xx <= std::min(cx + 1, gridWidth - 1) && good; ++xx) {
-        for (const cv::Point2f& other : grid[static_cast<std::size_t>(yy) * gridWidth + xx]) {
-          const float dx = x - other.x;
-          const float dy = y - other.y;
+        for (int k = first[static_cast<std::size_t>(yy) * gridWidth + xx]; k >= 0; k = next[k]) {
+          const float dx = x - corners[k].x;
+          const float dy = y - corners[k].y;
           if (dx * dx + dy * dy < minSquared) {
             good = false;
             break;
@@ -146,9 +149,10 @@ std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,
       }
     }
     if (!good) continue;
-    const cv::Point2f at(static_cast<float>(x), static_cast<float>(y));
-    grid[static_cast<std::size_t>(cy) * gridWidth + cx].push_back(at);
-    corners.push_back(at);
+    int& head = first[static_cast<std::size_t>(cy) * gridWidth + cx];
+    next.push_back(head);
+    head = static_cast<int>(corners.size());
+    corners.emplace_back(static_cast<float>(x), static_cast<float>(y));
     if (maxCorners > 0 && static_cast<int>(corners.size()) == maxCorners) break;
   }
   return corners;
