@@ -36,7 +36,8 @@ bool uniform(const cv::Mat& image) {
 // zero. The part computed has a pixel of the image around it (the block sums' context) and,
 // like the whole, reads the image's parent beyond the view for its gradients: the map is bit
 // for bit the same.
-// Returns the part of the map that may be non-zero.
+// Returns the part of the map that may be non-zero (`busy`). Only that part and a pixel around
+// it, which is zero, are filled in: nothing further out is ever read.
 cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
   cv::Mat& strength = *map;
   if (image.type() != CV_8UC1) {  // not a thresholded image: the whole map
@@ -44,7 +45,6 @@ cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
     return cv::Rect(0, 0, image.cols, image.rows);
   }
   strength.create(image.size(), CV_32F);
-  strength.setTo(0);
   cv::Size whole;
   cv::Point offset;
   image.locateROI(whole, offset);
@@ -64,6 +64,7 @@ cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
   }
   if (busy.empty()) return busy;
   const cv::Rect grown = grownWithin(busy, 1, all);
+  strength(grown).setTo(0);
   cv::Mat part;
   cv::cornerMinEigenVal(image(grown), part, 3, 3);
   part(busy - grown.tl()).copyTo(strength(busy));
