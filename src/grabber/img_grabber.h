@@ -72,7 +72,7 @@ class ImgGrabber : public FrameGrabber {
   std::string extension;
   unsigned first = 0;
   std::vector<SequenceFile> files;
-  // Frames after the one grabbed are decoded ahead on a second thread.
+  // Frames after the one grabbed are decoded ahead on other threads.
   bool readAhead = true;
 
  private:
