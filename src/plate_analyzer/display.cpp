@@ -98,13 +98,12 @@ void PlateAnalyzer::destroyMainWindow() {
 void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   if (display.empty()) return;
   try {
-    // A new image is already in place: no full-frame copy; where only the last redraw drew on
-    // it, only those boxes are put back.
-    if (drawn_only_ && !display_is_clean_) {
+    // A new image is already in place: no copy; where only the last redraw drew on the
+    // frame, only those boxes are put back.
+    if (!display_is_clean_ && drawn_only_) {
       for (const cv::Rect& box : drawn_) display_clean(box).copyTo(display(box));
     } else if (!display_is_clean_) {
-      cv::Mat target = displayView(display);
-      displayView(display_clean).copyTo(target);
+      displayView(display_clean).copyTo(displayView(display));
     }
   } catch (const cv::Exception& e) {
     std::cout << "Exception: " << e.code << " " << e.code << std::endl;

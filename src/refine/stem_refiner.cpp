@@ -63,13 +63,15 @@ bool centreOnRow(const Tube& tube, const Vec2& p, float reach, Vec2* centre) {
   return true;
 }
 
-// Where the stem narrows into its root, or ends, within `reach` rows of p: the lowest row of
-// the stem still about as deep as the stem's `radius`, with the tube less than half as deep a
-// radius further down. Trackers slide along a uniform stem; this narrowing stays on the same
-// place of the seedling. False where no narrowing is near; the nearest where there are several.
-bool narrowingNear(const Tube& tube, const Vec2& p, float radius, int reach, Vec2* at) {
+// Where the stem narrows into its root, or ends, within two stem radii (`radius`) of p: the
+// lowest row of the stem still about as deep as its radius, with the tube less than half as
+// deep a radius further down. Trackers slide along a uniform stem; this narrowing stays on the
+// same place of the seedling. False where no narrowing is near; the nearest where there are
+// several.
+bool narrowingNear(const Tube& tube, const Vec2& p, float radius, Vec2* at) {
   const cv::Point q = tube.local(p);
   const int drop = std::max(1, static_cast<int>(std::ceil(radius)));
+  const int reach = 2 * drop;
   std::vector<float> depths;
   std::vector<int> xs;
   int x = q.x;
@@ -220,9 +222,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
   Vec2 base = line.back();
   const int reach = static_cast<int>(settings.topReach);
   if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, &base)) return false;
-  if (baseKind == BaseKind::kTracked) {
-    narrowingNear(tube, base, radius, 2 * static_cast<int>(std::ceil(radius)), &base);
-  }
+  if (baseKind == BaseKind::kTracked) narrowingNear(tube, base, radius, &base);
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   std::vector<Vec2> path = pathToFarEnd(mask, tube, base, tracked, reach, radius);
   if (path.size() < 2) return false;
