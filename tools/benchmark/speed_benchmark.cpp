@@ -1,7 +1,7 @@
 // stemscan-speed: how fast StemScan goes through a sequence, as a ratio to the time that only
-// decoding the same files takes (measured in the same run), for 24 and 96 hypocotyls on
-// 2000 x 1500 plates, png, jpg and tif, with and without png overlays, in both fitting modes;
-// and the peak memory of 30 against 300 images.
+// decoding the same files takes (measured just before each run, in three interleaved repeats),
+// for 24 and 96 hypocotyls on 2000 x 1500 plates, png, jpg and tif, with and without png
+// overlays, in both fitting modes; and the peak memory of 30 against 300 images.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -36,15 +36,11 @@ std::string name(const std::string& folder, int t, const std::string& format) {
   return folder + "/plate" + number + "." + format;
 }
 
-// Seconds per image to decode the sequence, best of three.
+// Seconds per image to decode the sequence once.
 double decodeTime(const std::string& folder, int images, const std::string& format) {
-  double best = 1e9;
-  for (int repeat = 0; repeat < 3; ++repeat) {
-    const auto start = Clock::now();
-    for (int t = 0; t < images; ++t) cv::imread(name(folder, t, format), cv::IMREAD_COLOR);
-    best = std::min(best, since(start) / images);
-  }
-  return best;
+  const auto start = Clock::now();
+  for (int t = 0; t < images; ++t) cv::imread(name(folder, t, format), cv::IMREAD_COLOR);
+  return since(start) / images;
 }
 
 // Seconds per image to encode the frames as png overlays.
@@ -64,29 +60,49 @@ double processorSeconds() {
 }
 
 struct RunTime {
-  double wall = 1e9;       // seconds per image, the fastest run's
-  double processor = 0.0;  // processor seconds per image of that run, all threads
+  double wall = 0.0;       // seconds per image
+  double processor = 0.0;  // processor seconds per image, all threads
 };
 
-// The time per image of a headless run, best of two.
+// The time per image of one headless run.
 RunTime runTime(const std::vector<std::string>& args, const std::string& folder, int images) {
-  RunTime best;
-  for (int repeat = 0; repeat < 2; ++repeat) {
-    std::ostringstream sink;
-    std::streambuf* out = std::cout.rdbuf(sink.rdbuf());
-    std::streambuf* err = std::cerr.rdbuf(sink.rdbuf());
-    const double used = processorSeconds();
-    const auto start = Clock::now();
-    const int status = stemscan::stemScanMain(args, folder);
-    const double seconds = since(start);
-    const double processor = processorSeconds() - used;
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-    if (status != 0) std::printf("(run failed with status %d)\n", status);
-    if (seconds / images < best.wall) best = RunTime{seconds / images, processor / images};
-  }
-  return best;
+  std::ostringstream sink;
+  std::streambuf* out = std::cout.rdbuf(sink.rdbuf());
+  std::streambuf* err = std::cerr.rdbuf(sink.rdbuf());
+  const double used = processorSeconds();
+  const auto start = Clock::now();
+  const int status = stemscan::stemScanMain(args, folder);
+  const double seconds = since(start);
+  const double processor = processorSeconds() - used;
+  std::cout.rdbuf(out);
+  std::cerr.rdbuf(err);
+  if (status != 0) std::printf("(run failed with status %d)\n", status);
+  return RunTime{seconds / images, processor / images};
 }
+
+double median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+// Runs measured against a baseline (decoding, or png encoding) taken just before each of them,
+// in interleaved repeats: the machine's pace, which drifts, is the same for both.
+struct Measured {
+  std::vector<double> baseline, wall, processor;
+  void add(double base, const RunTime& run) {
+    baseline.push_back(base);
+    wall.push_back(run.wall);
+    processor.push_back(run.processor);
+  }
+  // Medians over the repeats; the ratio is the median of each repeat's own ratio.
+  void print(int cells, const char* format, bool refine, const char* note) const {
+    std::vector<double> ratios;
+    for (std::size_t r = 0; r < wall.size(); ++r) ratios.push_back(wall[r] / baseline[r]);
+    std::printf("%-12d %-6s %-7s %7.1fms %7.1fms %6.2fx %7.1fms%s\n", cells, format,
+                refine ? "refine" : "default", 1000 * median(baseline), 1000 * median(wall),
+                median(ratios), 1000 * median(processor), note);
+  }
+};
 
 // Renders the plate once into `folder`, with its selection session.
 void prepare(const stemscan::sample::PlateSettings& plate, const std::string& folder,
@@ -127,6 +143,7 @@ double peakMemory(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   const std::string root = argc > 1 ? argv[1] : "speed_benchmark";
   const int images = 30;
+  const int kRepeats = 3;
   std::printf("%-12s %-6s %-7s %9s %9s %7s %9s\n", "hypocotyls", "format", "mode", "decode",
               "cycle", "ratio", "processor");
   for (int cells : {24, 96}) {
@@ -139,26 +156,29 @@ int main(int argc, char** argv) {
     for (const std::string format : {"png", "jpg", "tif"}) {
       const std::string folder = root + "/" + std::to_string(cells) + "_" + format;
       prepare(plate, folder, format);
-      const double decode = decodeTime(folder, images, format);
-      for (bool refine : {false, true}) {
-        std::vector<std::string> args = {name(folder, 0, format), std::to_string(plate.rows),
-                                         std::to_string(plate.cols), folder + "/out",
-                                         "--script=" + folder + "/session.txt"};
-        if (refine) args.push_back("--refine");
-        const RunTime cycle = runTime(args, folder, images);
-        std::printf("%-12d %-6s %-7s %7.1fms %7.1fms %6.2fx %7.1fms\n", cells, format.c_str(),
-                    refine ? "refine" : "default", 1000 * decode, 1000 * cycle.wall,
-                    cycle.wall / decode, 1000 * cycle.processor);
-        if (format == "png") {
+      Measured runs[2], withOverlays[2];
+      std::vector<double> encodes;
+      for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        for (bool refine : {false, true}) {
+          std::vector<std::string> args = {name(folder, 0, format), std::to_string(plate.rows),
+                                           std::to_string(plate.cols), folder + "/out",
+                                           "--script=" + folder + "/session.txt"};
+          if (refine) args.push_back("--refine");
+          const double decode = decodeTime(folder, images, format);
+          runs[refine].add(decode, runTime(args, folder, images));
+          if (format != "png") continue;
           args.push_back("imagefile=" + folder + "/ov.png");
-          const double encode = encodeTime(folder, images, format);
-          const RunTime withOverlays = runTime(args, folder, images);
-          std::printf(
-              "%-12d %-6s %-7s %7.1fms %7.1fms %6.2fx %7.1fms  (png overlays; encode %.1f ms)\n",
-              cells, "png+ov", refine ? "refine" : "default", 1000 * std::max(decode, encode),
-              1000 * withOverlays.wall, withOverlays.wall / std::max(decode, encode),
-              1000 * withOverlays.processor, 1000 * encode);
+          encodes.push_back(encodeTime(folder, images, format));
+          withOverlays[refine].add(std::max(decode, encodes.back()), runTime(args, folder, images));
         }
+      }
+      for (bool refine : {false, true}) {
+        runs[refine].print(cells, format.c_str(), refine, "");
+        if (format != "png") continue;
+        char note[64];
+        std::snprintf(note, sizeof note, "  (png overlays; encode %.1f ms)",
+                      1000 * median(encodes));
+        withOverlays[refine].print(cells, "png+ov", refine, note);
       }
     }
   }
@@ -188,6 +208,7 @@ int main(int argc, char** argv) {
       "decode: reading the files alone; cycle: a headless run, per image; ratio: cycle "
       "over decode\n(with overlays: over the larger of decode and png encode); processor: "
       "the run's processor time\nper image on all threads (on two cores a cycle takes at "
-      "least half of it).\n");
+      "least half of it).\nEach figure is the median of three repeats, each run measured "
+      "against a decode just before it.\n");
   return 0;
 }
