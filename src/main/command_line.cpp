@@ -1,5 +1,6 @@
 #include "main/command_line.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -245,6 +246,10 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
 }
 
 int stemScanMain(const std::vector<std::string>& args, const std::string& programDir) {
+  // Frames are decoded on the reader threads and freed on the analysis thread. With an arena
+  // per thread (glibc's default) each arena keeps its own freed frames, and the peak memory
+  // creeps up over the first hundred images; two arenas keep it flat at no cost in speed.
+  mallopt(M_ARENA_MAX, 2);
   const ParseResult parsed = parseCommandLine(args, programDir);
   if (!parsed.settings) {
     (parsed.message == kUsage ? std::cout : std::cerr) << parsed.message << std::endl;

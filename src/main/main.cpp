@@ -1,6 +1,4 @@
 // StemScan: measures seedling hypocotyls in a time-lapse of plate photographs.
-#include <malloc.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -21,10 +19,6 @@ std::string programDirectory(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Frames are decoded on the reader threads and freed on the analysis thread. With an arena
-  // per thread (glibc's default) each arena keeps its own freed frames, and the peak memory
-  // creeps up over the first hundred images; two arenas keep it flat at no cost in speed.
-  mallopt(M_ARENA_MAX, 2);
   const std::vector<std::string> args(argv + 1, argv + argc);
   return stemscan::stemScanMain(args, programDirectory(argv[0]));
 }
