@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "plate_analyzer/plate_analyzer.h"
+#include "util/rect.h"
 
 namespace stemscan {
 namespace {
@@ -16,22 +17,15 @@ constexpr int kWindowY = 100;
 constexpr int kLargestSide = 500;  // a larger frame is first shown at this size
 constexpr int kLargestWindowSide = 16384;
 
-// The box, within an image of `size`, of pixels `points` with `margin` pixels around them.
-cv::Rect around(const std::vector<cv::Point>& points, int margin, cv::Size size) {
-  if (points.empty()) return cv::Rect();
-  cv::Rect box = cv::boundingRect(points);
-  box -= cv::Point(margin, margin);
-  box += cv::Size(2 * margin + 1, 2 * margin + 1);
-  return box & cv::Rect(cv::Point(0, 0), size);
-}
-
 // Where a contour and its trackers are drawn on the whole frame (lines 3 px wide, circles of
 // radius 2 around the trackers), with pixels to spare.
 void addDrawnBoxes(const Snake& s, cv::Size size, std::vector<cv::Rect>* boxes) {
+  const cv::Rect frame(cv::Point(0, 0), size);
   std::vector<cv::Point> line;
   for (int i = 0; i < s.pointCount(); ++i) line.push_back(toPoint(s.point(i)));
-  for (const cv::Rect& box : {around(line, 3, size), around({toPoint(s.topTracker.pos)}, 4, size),
-                              around({toPoint(s.baseTracker.pos)}, 4, size)}) {
+  if (!line.empty()) boxes->push_back(grownWithin(cv::boundingRect(line), 4, frame));
+  for (const Vec2& tracker : {s.topTracker.pos, s.baseTracker.pos}) {
+    const cv::Rect box = grownWithin(cv::Rect(toPoint(tracker), cv::Size(1, 1)), 5, frame);
     if (!box.empty()) boxes->push_back(box);
   }
 }

@@ -101,19 +101,17 @@ CornerMap::CornerMap(const cv::Mat& image) {
   });
   // The strongest value: off the map's outer ring it is the first peak (where none is above
   // zero, no corner is found at any level); the ring, where no peak lies, is searched apart.
-  float strongest = peaks_.empty() ? 0.0f : *peaks_.front();
-  auto consider = [&](int y, int x) {
-    if (busy.contains(cv::Point(x, y))) strongest = std::max(strongest, strength_.at<float>(y, x));
-  };
-  for (int x = busy.x; x < busy.x + busy.width; ++x) {
-    consider(0, x);
-    consider(strength_.rows - 1, x);
+  strongest_ = peaks_.empty() ? 0.0 : *peaks_.front();
+  const int cols = strength_.cols;
+  const int rows = strength_.rows;
+  for (const cv::Rect& side : {cv::Rect(0, 0, cols, 1), cv::Rect(0, rows - 1, cols, 1),
+                               cv::Rect(0, 0, 1, rows), cv::Rect(cols - 1, 0, 1, rows)}) {
+    const cv::Rect part = side & busy;
+    if (part.empty()) continue;
+    double most = 0.0;
+    cv::minMaxLoc(strength_(part), nullptr, &most);
+    strongest_ = std::max(strongest_, most);
   }
-  for (int y = busy.y; y < busy.y + busy.height; ++y) {
-    consider(y, 0);
-    consider(y, strength_.cols - 1);
-  }
-  strongest_ = strongest;
 }
 
 std::vector<cv::Point2f> CornerMap::detect(int maxCorners, double quality,
