@@ -99,7 +99,7 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
       const BaseKind base = !base_set_[static_cast<std::size_t>(inUse[j])] ? BaseKind::kFound
                             : moving_base                                  ? BaseKind::kTracked
                                                                            : BaseKind::kSet;
-      refined[j] = refine && refineOnStem(s, mask, base);
+      refined[j] = refine && refineOnStem(s, mask, grey, base);
     });
   }
 

@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "refine/stem_loop.h"
 #include "refine/stem_top.h"
 #include "refine/stem_tube.h"
 
@@ -192,9 +193,40 @@ bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSiz
   return true;
 }
 
+// What the fit sees of a stem: its tube (and the tube its path is looked for on), the grey
+// image, its base on the centreline and its radius.
+struct StemView {
+  const Tube& tube;
+  const Tube& searched;
+  const cv::Mat& grey;
+  Vec2 base;
+  float radius;
+};
+
+// The stem's centreline from its top, on the path through the tube to the far end near `near`,
+// down to its base; empty where no path joins them.
+std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
+                                 const RefineSettings& settings) {
+  const int reach = static_cast<int>(settings.topReach);
+  std::vector<Vec2> path = pathToFarEnd(stem.searched, stem.base, near, reach);
+  if (path.size() < 2) return {};
+  path = stemSideOfLoop(stem.searched, stem.grey, std::move(path), near, reach, stem.radius,
+                        settings.lighterStem);
+  const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
+  StemSize size;               // set where the top is where the stem widens into the cotyledons
+  path.resize(topOnPath(stem.tube, path, up, near, settings, &size) + 1);
+  std::reverse(path.begin(), path.end());  // from the top down to the base
+  path.back() = stem.base;
+  std::vector<Vec2> centreline = smoothed(path, 3);
+  if (size.depth <= 0.0f || !ontoStemLine(stem.tube, &centreline, size, settings)) {
+    centreline.front() = centredAcross(stem.tube, centreline);
+  }
+  return centreline;
+}
+
 }  // namespace
 
-bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
+bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
                   const RefineSettings& settings) {
   if (snake.pointCount() < 2 || mask.empty() || mask.type() != CV_8UC1) return false;
   std::vector<Vec2> line(snake.points.begin(), snake.points.begin() + snake.pointCount());
@@ -224,17 +256,18 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
   if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, &base)) return false;
   if (baseKind == BaseKind::kTracked) narrowingNear(tube, base, radius, &base);
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
-  std::vector<Vec2> path = pathToFarEnd(mask, tube, base, tracked, reach, radius);
-  if (path.size() < 2) return false;
-  const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
-  StemSize stem;               // set where the top is where the stem widens into the cotyledons
-  path.resize(topOnPath(tube, path, up, tracked, settings, &stem) + 1);
-  std::reverse(path.begin(), path.end());  // from the top down to the base
-  path.back() = base;
-  std::vector<Vec2> centreline = smoothed(path, 3);
-  if (stem.depth <= 0.0f || !ontoStemLine(tube, &centreline, stem, settings)) {
-    centreline.front() = centredAcross(tube, centreline);
+  const Tube searched = searchTube(mask, tube, radius);
+  const StemView view{tube, searched, grey, base, radius};
+  std::vector<Vec2> centreline = centrelineFrom(view, tracked, settings);
+  // A stem does not shrink from one image to the next: where the tracker carried the top off
+  // the stem, or far down it (the features round a hook's apex are few), the top is looked for
+  // again where it was, and the longer stem kept.
+  const float before = lengthOf(std::vector<Vec2>(line.begin() + 1, line.end()));
+  if (centreline.empty() || lengthOf(centreline) < before - 2.0f * radius) {
+    std::vector<Vec2> again = centrelineFrom(view, line[1], settings);
+    if (lengthOf(again) > lengthOf(centreline)) centreline = std::move(again);
   }
+  if (centreline.empty()) return false;
   const float total = lengthOf(centreline);
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);

@@ -2,11 +2,12 @@
 // image, the stem is followed as a tube: the thresholded image's dark pixels, with their
 // distance transform giving the middle of the tube. The cheapest path through the tube from
 // the base (put back on the centreline at its own height) to the far end of the tube's middle
-// line near the tracked top runs along the middle of the stem. The top is the highest point of
-// that path (the apex of a hook), unless the path rises there through a part of the tube wider
-// than the stem (the cotyledons): then the stem ends where that widening starts. The contour is
-// the path from the top down to the base, with its points spread evenly along it, more of them
-// as the stem grows.
+// line near the tracked top runs along the middle of the stem (where the stem and the cotyledons
+// of a closed hook touch and leave a hole in the tube, up the lighter side of it). The top is the
+// highest point of that path (the apex of a hook), unless the path rises there through a part of
+// the tube wider than the stem (the cotyledons): then the stem ends where that widening starts. The
+// contour is the path from the top down to the base, with its points spread evenly along it, more
+// of them as the stem grows.
 #pragma once
 
 #include <opencv2/core/mat.hpp>
@@ -25,6 +26,8 @@ struct RefineSettings {
   float wideningStart = 1.25f;  // and began where it was this many times as wide
   float junctionReach = 2.0f;   // stem widths from the highest point down to a junction, at most
   float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
+  float lighterStem = 2.0f;     // grey levels by which a loop's stem side is lighter than its
+                                // cotyledons' side, at least
 };
 
 // Where a contour's base comes from.
@@ -37,9 +40,11 @@ enum class BaseKind {
 };
 
 // Fits `snake` on the stem in `mask` (8-bit; the stem dark, below 128, the background light),
-// its base as `baseKind` says. The trackers' positions follow the ends. False, leaving the snake
-// as it was, where no stem joins the base to the top's surroundings.
-bool refineOnStem(Snake& snake, const cv::Mat& mask, BaseKind baseKind,
+// its base as `baseKind` says; `grey`, the image `mask` was thresholded from, tells a closed
+// hook's stem from its cotyledons where the two touch (none where empty). The trackers' positions
+// follow the ends. False, leaving the snake as it was, where no stem joins the base to the top's
+// surroundings.
+bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
                   const RefineSettings& settings = RefineSettings());
 
 }  // namespace stemscan

@@ -46,15 +46,23 @@ float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
   return width;
 }
 
+Tube Tube::cutAlong(const Vec2& a, const Vec2& b, int width) const {
+  Tube cut = *this;
+  cut.depth_ = depth_.clone();
+  cv::line(cut.depth_, local(a), local(b), cv::Scalar(0.0), width);
+  return cut;
+}
+
 namespace {
 
 // Cheapest paths through the tube from `start`, a step costing its length over the square of
 // its depth: paths keep to the middle of the tube. Only the box of the tube's dark pixels is
-// searched, and the search ends once the paths to all `targets` are final (the pixels further
-// out are left unreached).
+// searched (or the part of it in `within`, where given), and the search ends once the paths to
+// all `targets` are final (the pixels further out are left unreached).
 class PathTree {
  public:
-  PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets);
+  PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
+           const cv::Rect& within);
 
   bool reached(cv::Point p) const { return !std::isinf(cost_[index(p)]); }
   float length(cv::Point p) const { return length_[index(p)]; }  // of the path, in pixels
@@ -71,8 +79,9 @@ class PathTree {
   std::vector<float> length_;
 };
 
-PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets)
-    : tube_(tube), area_(tube.darkBox()) {
+PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
+                   const cv::Rect& within)
+    : tube_(tube), area_(within.empty() ? tube.darkBox() : tube.darkBox() & within) {
   const int w = area_.width;
   const int h = area_.height;
   const int n = w * h;
@@ -169,7 +178,17 @@ std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach
   return line;
 }
 
-std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& near, int reach) {
+}  // namespace
+
+Tube searchTube(const cv::Mat& mask, const Tube& tube, float radius) {
+  const int scale = std::clamp(static_cast<int>(radius / 8.0f), 1, 4);
+  return scale == 1 ? tube : Tube(mask, tube.region(), scale);
+}
+
+std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach,
+                               const cv::Rect& within) {
+  reach = std::max(1, reach / tube.scale());
+  const cv::Rect area = within.empty() ? tube.darkBox() : tube.darkBox() & within;
   // The start's pixel, or its deepest neighbour where a coarse tube lost it.
   const cv::Point at = tube.local(start);
   cv::Point first = at;
@@ -180,26 +199,19 @@ std::vector<Vec2> pathOnTube(const Tube& tube, const Vec2& start, const Vec2& ne
       }
     }
   }
-  if (tube.depth(first.x, first.y) <= 0.0f) return {};
+  if (tube.depth(first.x, first.y) <= 0.0f || !area.contains(first)) return {};
   // The far end: of the middle line near `near`, the pixel with the longest path.
-  const std::vector<cv::Point> line = middleLineNear(tube, near, reach);
-  const PathTree tree(tube, first, line);
+  std::vector<cv::Point> line = middleLineNear(tube, near, reach);
+  line.erase(std::remove_if(line.begin(), line.end(),
+                            [&](const cv::Point& p) { return !area.contains(p); }),
+             line.end());
+  const PathTree tree(tube, first, line, area);
   const cv::Point* far = nullptr;
   for (const cv::Point& p : line) {
     if (tree.reached(p) && (far == nullptr || tree.length(p) > tree.length(*far))) far = &p;
   }
   if (far == nullptr) return {};
   return tree.pathTo(*far);
-}
-
-}  // namespace
-
-std::vector<Vec2> pathToFarEnd(const cv::Mat& mask, const Tube& tube, const Vec2& start,
-                               const Vec2& near, int reach, float radius) {
-  // Pixels of an eighth of the stem's radius or smaller still show its middle line.
-  const int scale = std::clamp(static_cast<int>(radius / 8.0f), 1, 4);
-  if (scale == 1) return pathOnTube(tube, start, near, reach);
-  return pathOnTube(Tube(mask, tube.region(), scale), start, near, std::max(1, reach / scale));
 }
 
 }  // namespace stemscan

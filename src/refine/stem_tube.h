@@ -18,6 +18,7 @@ class Tube {
   Tube(const cv::Mat& mask, const cv::Rect& region, int scale = 1);
 
   const cv::Rect& region() const { return region_; }
+  int scale() const { return scale_; }
   int cols() const { return depth_.cols; }
   int rows() const { return depth_.rows; }
   // The depth of a tube pixel; 0 outside the tube and outside the region.
@@ -45,6 +46,9 @@ class Tube {
   // The width of the dark run through image point p across the unit direction n, up to `limit`
   // each way.
   float widthAcross(const Vec2& p, const Vec2& n, float limit) const;
+  // A copy of the tube cut through along the segment from image point a to b, `width` tube
+  // pixels wide: no path crosses the cut. The depths elsewhere stay as they were.
+  Tube cutAlong(const Vec2& a, const Vec2& b, int width) const;
 
  private:
   cv::Rect region_;
@@ -54,11 +58,16 @@ class Tube {
   cv::Rect dark_box_;
 };
 
+// The tube a stem's path is looked for on: where the stem is wide (`radius` pixels), a coarse
+// copy of `tube` made from `mask`, whose pixels of an eighth of the radius still show its middle
+// line; `tube` itself otherwise.
+Tube searchTube(const cv::Mat& mask, const Tube& tube, float radius);
+
 // The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's
-// middle line within `reach` pixels of `near` (the pixel of the middle line with the longest
-// path), in image points; empty where no such path exists. Where the stem is wide (`radius`
-// pixels) the path is looked for on a coarse copy of the tube, its points a few pixels apart.
-std::vector<Vec2> pathToFarEnd(const cv::Mat& mask, const Tube& tube, const Vec2& start,
-                               const Vec2& near, int reach, float radius);
+// middle line within `reach` image pixels of `near` (the pixel of the middle line with the
+// longest path), in image points; empty where no such path exists. Only the tube pixels in
+// `within` are searched, where it is given.
+std::vector<Vec2> pathToFarEnd(const Tube& tube, const Vec2& start, const Vec2& near, int reach,
+                               const cv::Rect& within = cv::Rect());
 
 }  // namespace stemscan
