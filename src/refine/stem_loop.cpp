@@ -8,7 +8,8 @@ namespace stemscan {
 namespace {
 
 // The border of the largest hole in the tube's pixels `within` (light pixels that its dark ones
-// enclose there) of at least `minArea` tube pixels, in image points; empty where there is none.
+// enclose there) whose border encloses at least `minArea` square tube pixels, in image points;
+// empty where there is none.
 std::vector<Vec2> largestHole(const Tube& tube, const cv::Rect& within, float minArea) {
   const cv::Rect box = tube.darkBox() & within;
   if (box.empty()) return {};
@@ -35,12 +36,14 @@ std::vector<Vec2> largestHole(const Tube& tube, const cv::Rect& within, float mi
   return hole;
 }
 
+// The mean of points, at least one.
 Vec2 meanOf(const std::vector<Vec2>& points) {
   Vec2 sum(0.0f, 0.0f);
   for (const Vec2& p : points) sum += p;
   return sum * (1.0f / static_cast<float>(points.size()));
 }
 
+// The distance from p to the nearest of the points (infinite where there are none).
 float distanceTo(const std::vector<Vec2>& points, const Vec2& p) {
   float nearest = std::numeric_limits<float>::infinity();
   for (const Vec2& q : points) nearest = std::min(nearest, norm(p - q));
