@@ -4,6 +4,8 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
+#include "util/rect.h"
+
 namespace stemscan {
 namespace {
 
@@ -52,10 +54,10 @@ float distanceTo(const std::vector<Vec2>& points, const Vec2& p) {
 
 // The tube pixels of the box round the points, `margin` image pixels wider each way.
 cv::Rect tubeBoxAround(const Tube& tube, const std::vector<Vec2>& points, float margin) {
-  cv::Rect box;
-  for (const Vec2& p : points) box |= cv::Rect(tube.local(p), cv::Size(1, 1));
+  std::vector<cv::Point> pixels;
+  for (const Vec2& p : points) pixels.push_back(tube.local(p));
   const int grow = static_cast<int>(std::ceil(margin / static_cast<float>(tube.scale())));
-  return cv::Rect(box.x - grow, box.y - grow, box.width + 2 * grow, box.height + 2 * grow);
+  return grownWithin(cv::boundingRect(pixels), grow, cv::Rect(0, 0, tube.cols(), tube.rows()));
 }
 
 // The way round the other side of the tube's largest hole from `path`, from path[*from] below

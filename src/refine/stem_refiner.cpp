@@ -12,9 +12,10 @@
 namespace stemscan {
 namespace {
 
-float lengthOf(const std::vector<Vec2>& line) {
+// The length of the polyline from its point `from` on.
+float lengthOf(const std::vector<Vec2>& line, std::size_t from = 0) {
   float total = 0.0f;
-  for (std::size_t i = 1; i < line.size(); ++i) total += norm(line[i] - line[i - 1]);
+  for (std::size_t i = from + 1; i < line.size(); ++i) total += norm(line[i] - line[i - 1]);
   return total;
 }
 
@@ -262,7 +263,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   // A stem does not shrink from one image to the next: where the tracker carried the top off
   // the stem, or far down it (the features round a hook's apex are few), the top is looked for
   // again where it was, and the longer stem kept.
-  const float before = lengthOf(std::vector<Vec2>(line.begin() + 1, line.end()));
+  const float before = lengthOf(line, 1);
   if (centreline.empty() || lengthOf(centreline) < before - 2.0f * radius) {
     std::vector<Vec2> again = centrelineFrom(view, line[1], settings);
     if (lengthOf(again) > lengthOf(centreline)) centreline = std::move(again);

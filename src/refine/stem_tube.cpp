@@ -56,13 +56,13 @@ Tube Tube::cutAlong(const Vec2& a, const Vec2& b, int width) const {
 namespace {
 
 // Cheapest paths through the tube from `start`, a step costing its length over the square of
-// its depth: paths keep to the middle of the tube. Only the box of the tube's dark pixels is
-// searched (or the part of it in `within`, where given), and the search ends once the paths to
-// all `targets` are final (the pixels further out are left unreached).
+// its depth: paths keep to the middle of the tube. Only `area`, a part of the box of the tube's
+// dark pixels, is searched, and the search ends once the paths to all `targets` (in `area`) are
+// final (the pixels further out are left unreached).
 class PathTree {
  public:
   PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
-           const cv::Rect& within);
+           const cv::Rect& area);
 
   bool reached(cv::Point p) const { return !std::isinf(cost_[index(p)]); }
   float length(cv::Point p) const { return length_[index(p)]; }  // of the path, in pixels
@@ -80,8 +80,8 @@ class PathTree {
 };
 
 PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
-                   const cv::Rect& within)
-    : tube_(tube), area_(within.empty() ? tube.darkBox() : tube.darkBox() & within) {
+                   const cv::Rect& area)
+    : tube_(tube), area_(area) {
   const int w = area_.width;
   const int h = area_.height;
   const int n = w * h;
