@@ -19,13 +19,14 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   const int y0 = region.y / scale_ * scale_;
   region_ = cv::Rect(x0, y0, (region.x + region.width - x0) / scale_ * scale_,
                      (region.y + region.height - y0) / scale_ * scale_);
+  // 255 where the mask is dark (below 128); threshold is the vectorised form of that compare.
   cv::Mat dark;
-  cv::compare(mask(region_), 128, dark, cv::CMP_LT);
+  cv::threshold(mask(region_), dark, 127, 255, cv::THRESH_BINARY_INV);
   if (scale_ > 1) {
     cv::Mat small;
     cv::resize(dark, small, cv::Size(region_.width / scale_, region_.height / scale_), 0, 0,
                cv::INTER_AREA);
-    cv::compare(small, 128, dark, cv::CMP_GE);
+    cv::threshold(small, dark, 127, 255, cv::THRESH_BINARY);
   }
   // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
   // are the same as over the whole region.
@@ -64,37 +65,40 @@ class PathTree {
   PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
            const cv::Rect& area);
 
-  bool reached(cv::Point p) const { return !std::isinf(cost_[index(p)]); }
-  float length(cv::Point p) const { return length_[index(p)]; }  // of the path, in pixels
+  bool reached(cv::Point p) const { return !std::isinf(node_[index(p)].cost); }
+  float length(cv::Point p) const { return node_[index(p)].length; }  // of the path, in pixels
   // The path from the start to pixel `end`, in image points.
   std::vector<Vec2> pathTo(cv::Point end) const;
 
  private:
-  int index(cv::Point p) const { return (p.y - area_.y) * area_.width + (p.x - area_.x); }
+  // Pixels are numbered row by row over the area framed by one pixel all round: a pixel's
+  // neighbours are at fixed offsets, with no bounds to check (the frame has no depth).
+  int index(cv::Point p) const { return (p.y - area_.y + 1) * stride_ + (p.x - area_.x + 1); }
+
+  struct Node {
+    float cost = std::numeric_limits<float>::infinity();  // of the cheapest path so far
+    int parent = -1;
+    float length = 0.0f;
+  };
 
   const Tube& tube_;
   cv::Rect area_;
-  std::vector<float> cost_;
-  std::vector<int> parent_;
-  std::vector<float> length_;
+  int stride_;
+  std::vector<Node> node_;
 };
 
 PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Point>& targets,
                    const cv::Rect& area)
-    : tube_(tube), area_(area) {
-  const int w = area_.width;
+    : tube_(tube), area_(area), stride_(area.width + 2) {
   const int h = area_.height;
-  const int n = w * h;
-  cost_.assign(n, std::numeric_limits<float>::infinity());
-  parent_.assign(n, -1);
-  length_.assign(n, 0.0f);
-  // The squares of the depths, framed by a pixel of background: no bounds to check.
-  const int pw = w + 2;
-  std::vector<float> squared(static_cast<std::size_t>(pw) * (h + 2), 0.0f);
+  const std::size_t n = static_cast<std::size_t>(stride_) * (h + 2);
+  node_.assign(n, Node());
+  // The squares of the depths, 0 on the frame.
+  std::vector<float> squared(n, 0.0f);
   for (int y = 0; y < h; ++y) {
     const float* depth = tube.depthMap().ptr<float>(area_.y + y) + area_.x;
-    float* out = &squared[static_cast<std::size_t>(y + 1) * pw + 1];
-    for (int x = 0; x < w; ++x) out[x] = depth[x] * depth[x];
+    float* out = &squared[static_cast<std::size_t>(y + 1) * stride_ + 1];
+    for (int x = 0; x < area_.width; ++x) out[x] = depth[x] * depth[x];
   }
   std::vector<char> isTarget(n, 0);
   for (const cv::Point& t : targets) isTarget[index(t)] = 1;
@@ -110,34 +114,32 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
   };
   RadixHeap open;
   const int first = index(start);
-  cost_[first] = 0.0f;
+  node_[first].cost = 0.0f;
   open.push(entry(0.0f, first));
   static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
   static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
   static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
   int offset[8];
-  for (int k = 0; k < 8; ++k) offset[k] = dy[k] * pw + dx[k];
+  for (int k = 0; k < 8; ++k) offset[k] = dy[k] * stride_ + dx[k];
   while (!open.empty()) {
     const Entry top = open.pop();
     const int at = static_cast<int>(top & 0xffffffffu);
     float c;
     const std::uint32_t bits = static_cast<std::uint32_t>(top >> 32);
     std::memcpy(&c, &bits, sizeof c);
-    if (c > cost_[at]) continue;
+    if (c > node_[at].cost) continue;
     if (isTarget[at] && --left == 0) break;
-    const int x = at % w;
-    const int y = at / w;
-    const float* around = &squared[static_cast<std::size_t>(y + 1) * pw + x + 1];
-    const float length = length_[at];
+    const float length = node_[at].length;
     for (int k = 0; k < 8; ++k) {
-      const float dd = around[offset[k]];
+      const int next = at + offset[k];
+      const float dd = squared[next];
       if (dd <= 0.0f) continue;
-      const int next = at + dy[k] * w + dx[k];
       const float through = c + step[k] / dd;
-      if (through < cost_[next]) {
-        cost_[next] = through;
-        parent_[next] = at;
-        length_[next] = length + step[k];
+      Node& to = node_[next];
+      if (through < to.cost) {
+        to.cost = through;
+        to.parent = at;
+        to.length = length + step[k];
         open.push(entry(through, next));
       }
     }
@@ -146,8 +148,8 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
 
 std::vector<Vec2> PathTree::pathTo(cv::Point end) const {
   std::vector<Vec2> path;
-  for (int at = index(end); at >= 0; at = parent_[at]) {
-    path.push_back(tube_.global(area_.x + at % area_.width, area_.y + at / area_.width));
+  for (int at = index(end); at >= 0; at = node_[at].parent) {
+    path.push_back(tube_.global(area_.x + at % stride_ - 1, area_.y + at / stride_ - 1));
   }
   std::reverse(path.begin(), path.end());
   return path;
