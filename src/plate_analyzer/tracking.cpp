@@ -5,6 +5,7 @@
 #include <atomic>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -62,6 +63,39 @@ void onTwoThreads(std::size_t n, const Work& work) {
   if (failure) std::rethrow_exception(failure);
 }
 
+// Runs first(k) for k = 0 ... n - 1, and second(k) after first(k), on two threads: all the
+// first steps are handed out before any second one, so that a thread that ran out of first steps
+// goes on with the second steps of items already done, rather than one thread running its last
+// whole item while the other waits (five hypocotyls would split three to two).
+template <typename First, typename Second>
+void inTwoStepsOnTwoThreads(std::size_t n, const First& first, const Second& second) {
+  if (n < 2) {
+    for (std::size_t k = 0; k < n; ++k) {
+      first(k);
+      second(k);
+    }
+    return;
+  }
+  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[n]());
+  std::atomic<bool> failed{false};
+  onTwoThreads(2 * n, [&](std::size_t k) {
+    if (k < n) {
+      try {
+        first(k);
+      } catch (...) {
+        failed = true;
+        done[k] = true;
+        throw;
+      }
+      done[k] = true;
+      return;
+    }
+    // The other thread may still be running this item's first step.
+    while (!done[k - n]) std::this_thread::yield();
+    if (!failed) second(k - n);
+  });
+}
+
 }  // namespace
 
 void PlateAnalyzer::trackHypocotyls(int endMode) {
@@ -89,17 +123,24 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
   std::vector<char> refined(inUse.size(), 0);  // written from both threads: no bit packing
   for (const std::vector<std::size_t>& group : sharing) {
     applyThreshold(inUse[group.front()]);
-    onTwoThreads(group.size(), [&](std::size_t n) {
+    auto track = [&](std::size_t n) {
       const std::size_t j = group[n];
       Snake& s = snakes[inUse[j]];
       s.topTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       if (moving_base) s.baseTracker.track(mask, mask_prev, tuning.maxGrowth, out[j], err[j]);
       placeEnds(s);
-      // The refined fit falls back on the plain one where it finds no stem.
+    };
+    if (!refine) {
+      onTwoThreads(group.size(), track);
+      continue;
+    }
+    // The refined fit falls back on the plain one where it finds no stem.
+    inTwoStepsOnTwoThreads(group.size(), track, [&](std::size_t n) {
+      const std::size_t j = group[n];
       const BaseKind base = !base_set_[static_cast<std::size_t>(inUse[j])] ? BaseKind::kFound
                             : moving_base                                  ? BaseKind::kTracked
                                                                            : BaseKind::kSet;
-      refined[j] = refine && refineOnStem(s, mask, grey, base);
+      refined[j] = refineOnStem(snakes[inUse[j]], mask, grey, base);
     });
   }
 
