@@ -19,14 +19,33 @@ float lengthOf(const std::vector<Vec2>& line, std::size_t from = 0) {
   return total;
 }
 
-// The point at arc length `at` from the start of the polyline (clamped to it).
-Vec2 along(const std::vector<Vec2>& line, float at) {
+// The point at arc length `at` from the start of the polyline (clamped to it), whose piece i
+// (from point i - 1 to point i) is pieceLength(i) long.
+template <typename PieceLength>
+Vec2 along(const std::vector<Vec2>& line, float at, const PieceLength& pieceLength) {
   for (std::size_t i = 1; i < line.size(); ++i) {
-    const float piece = norm(line[i] - line[i - 1]);
+    const float piece = pieceLength(i);
     if (at <= piece && piece > 0.0f) return line[i - 1] + (line[i] - line[i - 1]) * (at / piece);
     at -= piece;
   }
   return line.back();
+}
+
+Vec2 along(const std::vector<Vec2>& line, float at) {
+  return along(line, at, [&line](std::size_t i) { return norm(line[i] - line[i - 1]); });
+}
+
+// `n` points (at least two) spread evenly along the polyline, `total` long, from its start to its
+// end: each is found as along() finds it, with the pieces' lengths worked out once.
+std::vector<Vec2> spreadAlong(const std::vector<Vec2>& line, float total, int n) {
+  std::vector<float> pieces(line.size(), 0.0f);
+  for (std::size_t i = 1; i < line.size(); ++i) pieces[i] = norm(line[i] - line[i - 1]);
+  std::vector<Vec2> points;
+  for (int k = 0; k < n; ++k) {
+    const float at = total * static_cast<float>(k) / static_cast<float>(n - 1);
+    points.push_back(along(line, at, [&pieces](std::size_t i) { return pieces[i]; }));
+  }
+  return points;
 }
 
 // The offset, within half a pixel, of the top of the parabola through the depths a, b, c at -1,
@@ -273,9 +292,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);
   snake.clear();
-  for (int i = 0; i < n; ++i) {
-    snake.append(along(centreline, total * static_cast<float>(i) / static_cast<float>(n - 1)));
-  }
+  for (const Vec2& p : spreadAlong(centreline, total, n)) snake.append(p);
   snake.topTracker.pos = snake.point(0);
   snake.baseTracker.pos = snake.lastPoint();
   return true;
