@@ -90,16 +90,11 @@ std::vector<Vec2> otherWayRound(const Tube& tube, const std::vector<Vec2>& path,
   Vec2 end = path[through];
   while (tube.depth(end) > 0.0f) end += out;
   // From the path's point two stem radii below where it first comes that near the hole. Points
-  // more than a pixel further than that from the hole's box are surely not as near the hole.
-  std::vector<cv::Point2f> border;
-  for (const Vec2& h : hole) border.emplace_back(h.x, h.y);
-  const int reachOut = static_cast<int>(std::ceil(2.0f * radius)) + 1;
-  const cv::Rect box = cv::boundingRect(border);
-  const cv::Rect2f nearHole(cv::Rect(box.x - reachOut, box.y - reachOut, box.width + 2 * reachOut,
-                                     box.height + 2 * reachOut));
+  // outside the hole's box grown by that and two tube pixels more are surely not as near.
+  const cv::Rect nearHole = tubeBoxAround(tube, hole, 2.0f * radius + 2.0f * pixel);
   std::size_t& start = *from;
   start = 0;
-  while (start < through && (!nearHole.contains(cv::Point2f(path[start].x, path[start].y)) ||
+  while (start < through && (!nearHole.contains(tube.local(path[start])) ||
                              distanceTo(hole, path[start]) > 2.0f * radius)) {
     ++start;
   }
