@@ -67,5 +67,20 @@ TEST(ClosedHookLoop, AStemDarkerThanItsCotyledonsKeepsTheCheapestWay) {
   for (int i = 0; i < blind.pointCount(); ++i) EXPECT_EQ(withGrey.point(i), blind.point(i));
 }
 
+TEST(ClosedHookBlob, TheTopIsAStemRadiusBelowTheBlobsUpperEdge) {
+  // At a high threshold a closed hook and the cotyledons pressed against it show as one dark
+  // blob, wider than the stem (36 px thick): its upper edge is the hook's, at y = 80, and the
+  // hook's apex lies a stem radius below it. The middle of the blob, where a path up through it
+  // ends, lies 34 px below the edge.
+  cv::Mat mask(260, 260, CV_8UC1, cv::Scalar(255));
+  cv::line(mask, {130, 250}, {130, 140}, cv::Scalar(0), 36);
+  cv::ellipse(mask, {132, 114}, {34, 34}, 0, 0, 360, cv::Scalar(0), cv::FILLED);
+  Snake s;
+  for (int k = 0; k <= 10; ++k) s.append(Vec2(130.0f, 98.0f + 15.0f * k));
+  ASSERT_TRUE(refineOnStem(s, mask, mask, BaseKind::kSet));
+  EXPECT_NEAR(s.point(0).y, 98.0f, 3.0f) << s.point(0);
+  EXPECT_NEAR(s.point(0).x, 132.0f, 3.0f) << s.point(0);
+}
+
 }  // namespace
 }  // namespace stemscan

@@ -213,6 +213,36 @@ bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSiz
   return true;
 }
 
+// A closed hook with its cotyledons pressed against it shows as one dark blob, thicker than the
+// stem, and a path up the blob ends in its middle, where its middle line ends: deeper in it than
+// the stem (`stemDepth`). The hook's apex lies higher, as deep as the stem below the blob's upper
+// edge. From a path's last point that deep the top climbs there, each step to the deepest of the
+// three pixels above (straight up first), while that is as deep as the stem, and no higher than
+// a little above `tracked` (where the top was carried from the last image): up a blob of
+// cotyledons the climb would run on into them. `tube` is the one the path was found on: where it
+// is coarse, a speck of light inside the blob does not stop the climb.
+void climbToApex(const Tube& tube, float stemDepth, const Vec2& tracked,
+                 const RefineSettings& settings, std::vector<Vec2>* path) {
+  const float scale = static_cast<float>(tube.scale());
+  cv::Point q = tube.local(path->back());
+  if (stemDepth <= 0.0f || tube.depth(q.x, q.y) * scale <= settings.widening * stemDepth) return;
+  const float highest = tracked.y - settings.climbAboveTracked * stemDepth;
+  while (true) {
+    cv::Point next = q;
+    float deepest = 0.0f;
+    for (int dx : {0, -1, 1}) {
+      const float d = tube.depth(q.x + dx, q.y - 1);
+      if (d > deepest) {
+        deepest = d;
+        next = cv::Point(q.x + dx, q.y - 1);
+      }
+    }
+    if (deepest * scale < stemDepth || tube.global(next.x, next.y).y < highest) return;
+    q = next;
+    path->push_back(tube.global(q.x, q.y));
+  }
+}
+
 // What the fit sees of a stem: its tube (and the tube its path is looked for on), the grey
 // image, its base on the centreline and its radius.
 struct StemView {
@@ -233,12 +263,13 @@ std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
   path = stemSideOfLoop(stem.searched, stem.grey, std::move(path), near, reach, stem.radius,
                         settings.lighterStem);
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
-  StemSize size;               // set where the top is where the stem widens into the cotyledons
-  path.resize(topOnPath(stem.tube, path, up, near, settings, &size) + 1);
+  const PathTop top = topOnPath(stem.tube, path, up, near, settings);
+  path.resize(top.index + 1);
+  if (!top.atJunction) climbToApex(stem.searched, top.stem.depth, near, settings, &path);
   std::reverse(path.begin(), path.end());  // from the top down to the base
   path.back() = stem.base;
   std::vector<Vec2> centreline = smoothed(path, 3);
-  if (size.depth <= 0.0f || !ontoStemLine(stem.tube, &centreline, size, settings)) {
+  if (!top.atJunction || !ontoStemLine(stem.tube, &centreline, top.stem, settings)) {
     centreline.front() = centredAcross(stem.tube, centreline);
   }
   return centreline;

@@ -28,6 +28,8 @@ struct RefineSettings {
   float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
   float lighterStem = 2.0f;     // grey levels by which a loop's stem side is lighter than its
                                 // cotyledons' side, at least
+  float climbAboveTracked = 0.5f;  // stem radii a merged hook's apex may lie above the tracked
+                                   // top, at most
 };
 
 // Where a contour's base comes from.

@@ -121,21 +121,12 @@ Vec2 across(const Vec2& t) {
   return norm(t) > 0.0f ? Vec2(-t.y, t.x) * (1.0f / norm(t)) : Vec2(1.0f, 0.0f);
 }
 
-// The index of the top on a path from the base up through the tube: the highest point of the
-// stem (the apex of a hook: the middle of the arch where the stem runs level and then down
-// again). Where the highest point of the path lies where the tube is wider than the stem (in
-// the cotyledons), the stem ends where that widening starts, and the top is the highest point
-// of the stem below it. A junction far from `tracked` (where the top was carried from the last
-// image) is not taken.
-// `stem` is set where the top is at that junction or where the path turned off the stem into a
-// side branch, and left zero otherwise.
-std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
-                      const Vec2& tracked, const RefineSettings& settings, StemSize* stem) {
-  *stem = StemSize();
+PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
+                  const Vec2& tracked, const RefineSettings& settings) {
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
   PathProfile profile(tube, path);
-  if (!measureStem(highest, &profile)) return highest;
+  if (!measureStem(highest, &profile)) return PathTop{highest, StemSize(), false};
   const std::vector<float>& walked = profile.walked;
   const StemSize& size = profile.stem;
   auto wide = [&](std::size_t i) {
@@ -155,9 +146,9 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
     // stem's top lies on the stem's own line, where the path turned.
     if (apex == highest && walked[last] - walked[highest] > size.width &&
         runsLevel(path, highest, last, up, settings.levelTolerance)) {
-      *stem = size;
+      return PathTop{apex, size, true};
     }
-    return apex;
+    return PathTop{apex, size, false};
   }
   // Down to where the widening starts; a wide stretch reaching further down is a hook lying
   // against its cotyledons, no junction: the hook's arch runs on beyond it as stem. Where the
@@ -169,7 +160,7 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   const bool cotyledons = walked[last] - walked[upper] < size.width;
   std::size_t start = deepest;
   while (start > 0 && wide(start)) {
-    if (!cotyledons && walked[highest] - walked[start] > reach) return apex;
+    if (!cotyledons && walked[highest] - walked[start] > reach) return PathTop{apex, size, false};
     --start;
   }
   // The widening begins a little lower, where the tube is already somewhat wider than the
@@ -183,15 +174,16 @@ std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec
   // than the far end of the tube may lie (or than the stem is wide, on a thicker stem) is a
   // closed hook seen as one dark blob with the cotyledons pressed against it (a high
   // threshold fills the gap between them); its top is the hook's apex.
-  if (norm(path[start] - tracked) > std::max(settings.topReach, 2.0f * size.depth)) return apex;
+  if (norm(path[start] - tracked) > std::max(settings.topReach, 2.0f * size.depth)) {
+    return PathTop{apex, size, false};
+  }
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
   // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
   if (walked[start] - walked[top] > size.depth) {
-    return middleOfLevel(path, profile, top, start, up, settings);
+    return PathTop{middleOfLevel(path, profile, top, start, up, settings), size, false};
   }
-  *stem = size;
-  return start;
+  return PathTop{start, size, true};
 }
 
 }  // namespace stemscan

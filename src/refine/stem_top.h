@@ -27,15 +27,21 @@ bool widerThanStem(float depth, float width, const StemSize& stem, const RefineS
 // no direction.
 Vec2 across(const Vec2& t);
 
-// The index of the top on a path from the base up through the tube: the highest point of the
-// stem (the apex of a hook: the middle of the arch where the stem runs level and then down
-// again). Where the highest point of the path lies where the tube is wider than the stem (in
-// the cotyledons), the stem ends where that widening starts, and the top is the highest point
-// of the stem below it. A junction far from `tracked` (where the top was carried from the last
-// image) is not taken.
-// `stem` is set where the top is at that junction or where the path turned off the stem into a
-// side branch, and left zero otherwise.
-std::size_t topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
-                      const Vec2& tracked, const RefineSettings& settings, StemSize* stem);
+// Where the top lies on a path, and the stem below it.
+struct PathTop {
+  std::size_t index = 0;  // the top's point on the path
+  StemSize stem;          // the stem's size below the top; zero where the path is too short
+  // The top is where the stem widens into its cotyledons, or where the path turned off the stem
+  // into a side branch.
+  bool atJunction = false;
+};
+
+// The top on a path from the base up through the tube: the highest point of the stem (the apex
+// of a hook: the middle of the arch where the stem runs level and then down again). Where the
+// highest point of the path lies where the tube is wider than the stem (in the cotyledons), the
+// stem ends where that widening starts, and the top is the highest point of the stem below it.
+// A junction far from `tracked` (where the top was carried from the last image) is not taken.
+PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& up,
+                  const Vec2& tracked, const RefineSettings& settings);
 
 }  // namespace stemscan
