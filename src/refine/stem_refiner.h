@@ -4,8 +4,9 @@
 // the base (put back on the centreline at its own height) to the far end of the tube's middle
 // line near the tracked top runs along the middle of the stem (where the stem and the cotyledons
 // of a closed hook touch and leave a hole in the tube, up the lighter side of it). The top is the
-// highest point of that path (the apex of a hook), unless the path rises there through a part of
-// the tube wider than the stem (the cotyledons): then the stem ends where that widening starts. The
+// highest point of that path (the apex of a hook; where hook and cotyledons are one blob, a stem
+// radius below the blob's upper edge), unless the path rises there through a part of the tube
+// wider than the stem (the cotyledons): then the stem ends where that widening starts. The
 // contour is the path from the top down to the base, with its points spread evenly along it, more
 // of them as the stem grows.
 #pragma once
