@@ -90,11 +90,10 @@ bool Snake::externalEnergy(int i, const cv::Mat& image) {
   const float y = points[i].y;
   const int W = image.cols;
   const int H = image.rows;
-  double maximum = 0.0;
+  uchar maximum = 0;
   if (x >= w && y >= w && x + w < W && y + w < H) {
-    const cv::Rect region(static_cast<int>(x - w), static_cast<int>(y - w), N, N);
-    image(region).convertTo(Eext, CV_32FC1);
-    cv::minMaxLoc(Eext, nullptr, &maximum);
+    maximum = copyWindow(image, cv::Rect(static_cast<int>(x - w), static_cast<int>(y - w), N, N),
+                         cv::Point(0, 0));
   } else {
     // The window crosses the image border: outside cells cost 1000 before normalisation.
     const int left = x < w ? static_cast<int>(w - x) : 0;
@@ -107,15 +106,32 @@ bool Snake::externalEnergy(int i, const cv::Mat& image) {
     rows = std::min({rows, N - top, H - y0});
     Eext.setTo(1000.0f);
     if (left >= N || top >= N || cols <= 0 || rows <= 0 || x0 < 0 || y0 < 0) return false;
-    cv::Mat inside = Eext(cv::Rect(left, top, cols, rows));
-    image(cv::Rect(x0, y0, cols, rows)).convertTo(inside, CV_32FC1);
-    cv::minMaxLoc(inside, nullptr, &maximum);
+    maximum = copyWindow(image, cv::Rect(x0, y0, cols, rows), cv::Point(left, top));
   }
   // A window of black pixels has maximum 0: normalised, every cell would be NaN or infinite
   // and no candidate could win, so the point stays.
-  if (maximum == 0.0) return false;
-  Eext.convertTo(Eext, CV_32FC1, 1.0 / maximum);
+  if (maximum == 0) return false;
+  // Each cell times the single-precision reciprocal of the maximum, rounded once, as
+  // cv::Mat::convertTo scales single-precision cells.
+  const float scale = static_cast<float>(1.0 / maximum);
+  for (int r = 0; r < N; ++r) {
+    float* row = Eext.ptr<float>(r);
+    for (int c = 0; c < N; ++c) row[c] *= scale;
+  }
   return true;
+}
+
+uchar Snake::copyWindow(const cv::Mat& image, const cv::Rect& region, cv::Point at) {
+  uchar maximum = 0;
+  for (int r = 0; r < region.height; ++r) {
+    const uchar* from = image.ptr<uchar>(region.y + r) + region.x;
+    float* to = Eext.ptr<float>(at.y + r) + at.x;
+    for (int c = 0; c < region.width; ++c) {
+      to[c] = from[c];
+      maximum = std::max(maximum, from[c]);
+    }
+  }
+  return maximum;
 }
 
 void Snake::greedyStep(int i, const cv::Mat& image) {
