@@ -6,6 +6,7 @@
 #include <limits>
 #include <numeric>
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/hal.hpp>
 #include <vector>
 
 #include "snake/snake.h"
@@ -137,7 +138,11 @@ uchar Snake::copyWindow(const cv::Mat& image, const cv::Rect& region, cv::Point 
 void Snake::greedyStep(int i, const cv::Mat& image) {
   internalEnergy(i);
   if (!externalEnergy(i, image)) return;
-  cv::addWeighted(Eext, 1.0, Eint, internalWeight, 0.0, Etot);
+  // Eext + internalWeight * Eint: the arithmetic of cv::addWeighted, which sees these
+  // continuous windows as one row of cells, called without its per-call dispatch.
+  double weights[] = {1.0, internalWeight, 0.0};
+  cv::hal::addWeighted32f(Eext.ptr<float>(), Eext.step, Eint.ptr<float>(), Eint.step,
+                          Etot.ptr<float>(), Etot.step, windowSize * windowSize, 1, weights);
   cv::Point best = firstMinimum(Etot);
   if (best.x < 0 || best.y < 0) best = cv::Point(halfWindow, halfWindow);
   points[i] += Vec2(best.x - halfWindow, best.y - halfWindow);
