@@ -7,7 +7,11 @@ namespace stemscan {
 
 FramePrefetcher::FramePrefetcher(std::function<cv::Mat(unsigned)> load, unsigned first,
                                  unsigned end, unsigned depth, unsigned readers)
-    : load_(std::move(load)), end_(end), depth_(depth), next_(first), limit_(first) {
+    : load_(std::move(load)),
+      end_(end),
+      depth_(depth),
+      next_(first),
+      limit_(std::min(end, first + depth)) {
   for (unsigned k = 0; k < std::max(1u, readers); ++k) {
     readers_.emplace_back(&FramePrefetcher::work, this);
   }

@@ -19,7 +19,7 @@ namespace stemscan {
 class FramePrefetcher {
  public:
   // `load` decodes frame n (an empty image where it cannot); frames run from `first` to
-  // `end` - 1.
+  // `end` - 1, and reading them starts at once.
   FramePrefetcher(std::function<cv::Mat(unsigned)> load, unsigned first, unsigned end,
                   unsigned depth = 2, unsigned readers = 2);
   ~FramePrefetcher();

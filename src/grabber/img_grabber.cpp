@@ -108,6 +108,11 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
   }
 }
 
+void ImgGrabber::startReadingAhead(unsigned from) {
+  prefetcher_ = std::make_unique<FramePrefetcher>(
+      [this](unsigned n) { return loadColour(fileName(n)); }, from, first + count);
+}
+
 std::string ImgGrabber::fileName(unsigned n) const {
   if (n >= first && n - first < files.size()) return files[n - first].path;
   std::string number = std::to_string(n);
@@ -126,11 +131,10 @@ void ImgGrabber::grab(cv::Mat& slot) {
   if (current == first && !first_image_.empty()) {
     slot = first_image_;
     first_image_.release();
+    // The next images are read while the first is worked on (selecting, calibrating).
+    if (readAhead && !prefetcher_ && count > 1) startReadingAhead(first + 1);
   } else if (readAhead) {
-    if (!prefetcher_) {
-      prefetcher_ = std::make_unique<FramePrefetcher>(
-          [this](unsigned n) { return loadColour(fileName(n)); }, first, first + count);
-    }
+    if (!prefetcher_) startReadingAhead(current);
     slot = prefetcher_->take(current);
   } else {
     slot = loadColour(name);

@@ -76,6 +76,9 @@ class ImgGrabber : public FrameGrabber {
   bool readAhead = true;
 
  private:
+  // Reads the frames from `from` on ahead of the analysis.
+  void startReadingAhead(unsigned from);
+
   cv::Mat first_image_;
   std::unique_ptr<FramePrefetcher> prefetcher_;
 };

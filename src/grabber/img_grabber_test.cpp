@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <opencv2/imgcodecs.hpp>
+#include <set>
 #include <thread>
 
 #include "grabber/frame_prefetcher.h"
@@ -188,6 +191,28 @@ TEST(FrameReadingAhead, GivesTheFrameAskedForWhicheverReaderFinishesFirst) {
     ASSERT_FALSE(frame.empty()) << "frame " << n;
     EXPECT_EQ(frame.at<int>(0, 0), static_cast<int>(n));
   }
+}
+
+TEST(FrameReadingAhead, StartsBeforeTheFirstFrameIsAskedFor) {
+  // The grabber hands out the first image itself and reads the next ones while the user selects
+  // and calibrates on it: the readers start at once, two frames deep, and go no further.
+  std::mutex mutex;
+  std::condition_variable read;
+  std::set<unsigned> loaded;
+  FramePrefetcher frames(
+      [&](unsigned n) {
+        std::lock_guard<std::mutex> lock(mutex);
+        loaded.insert(n);
+        read.notify_all();
+        return cv::Mat(1, 1, CV_32SC1, cv::Scalar(static_cast<int>(n)));
+      },
+      1, 20);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(read.wait_for(lock, std::chrono::seconds(10), [&] { return loaded.size() == 2; }));
+    EXPECT_EQ(loaded, (std::set<unsigned>{1, 2}));
+  }
+  EXPECT_EQ(frames.take(1).at<int>(0, 0), 1);
 }
 
 }  // namespace
