@@ -313,13 +313,16 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   // A stem does not shrink from one image to the next: where the tracker carried the top off
   // the stem, or far down it (the features round a hook's apex are few), the top is looked for
   // again where it was, and the longer stem kept.
-  const float before = lengthOf(line, 1);
-  if (centreline.empty() || lengthOf(centreline) < before - 2.0f * radius) {
+  float total = lengthOf(centreline);
+  if (centreline.empty() || total < lengthOf(line, 1) - 2.0f * radius) {
     std::vector<Vec2> again = centrelineFrom(view, line[1], settings);
-    if (lengthOf(again) > lengthOf(centreline)) centreline = std::move(again);
+    const float longer = lengthOf(again);
+    if (longer > total) {
+      centreline = std::move(again);
+      total = longer;
+    }
   }
   if (centreline.empty()) return false;
-  const float total = lengthOf(centreline);
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);
   snake.clear();

@@ -99,18 +99,6 @@ Cycle cycleTime(const std::vector<std::string>& args, const std::vector<std::str
                all.wall / images};
 }
 
-// The same arguments with every path into `folder` led into `sub` instead.
-std::vector<std::string> into(std::vector<std::string> args, const std::string& folder,
-                              const std::string& sub) {
-  for (std::string& arg : args) {
-    const std::size_t at = arg.find(folder + "/");
-    if (at != std::string::npos && arg.find("session.txt") == std::string::npos) {
-      arg.replace(at, folder.size(), sub);
-    }
-  }
-  return args;
-}
-
 double median(std::vector<double> values) {
   std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
   return values[values.size() / 2];
@@ -199,18 +187,25 @@ int main(int argc, char** argv) {
       std::vector<double> encodes;
       for (int repeat = 0; repeat < kRepeats; ++repeat) {
         for (bool refine : {false, true}) {
-          std::vector<std::string> args = {name(folder, 0, format), std::to_string(plate.rows),
-                                           std::to_string(plate.cols), folder + "/out",
-                                           "--script=" + folder + "/session.txt"};
-          if (refine) args.push_back("--refine");
+          // A run of the plate's session on the sequence in `at` (the plate's folder, or its
+          // first image alone), writing there.
+          auto argsAt = [&](const std::string& at, bool overlays) {
+            std::vector<std::string> args = {name(at, 0, format), std::to_string(plate.rows),
+                                             std::to_string(plate.cols), at + "/out",
+                                             "--script=" + folder + "/session.txt"};
+            if (refine) args.push_back("--refine");
+            if (overlays) args.push_back("imagefile=" + at + "/ov.png");
+            return args;
+          };
           const std::string first = folder + "/first";
           const double decode = decodeTime(folder, images, format);
-          runs[refine].add(decode, cycleTime(args, into(args, folder, first), folder, images));
+          runs[refine].add(decode,
+                           cycleTime(argsAt(folder, false), argsAt(first, false), folder, images));
           if (format != "png") continue;
-          args.push_back("imagefile=" + folder + "/ov.png");
           encodes.push_back(encodeTime(folder, images, format));
-          withOverlays[refine].add(std::max(decode, encodes.back()),
-                                   cycleTime(args, into(args, folder, first), folder, images));
+          withOverlays[refine].add(
+              std::max(decode, encodes.back()),
+              cycleTime(argsAt(folder, true), argsAt(first, true), folder, images));
         }
       }
       for (bool refine : {false, true}) {
