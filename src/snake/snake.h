@@ -67,8 +67,6 @@ class Snake {
   void internalEnergy(int i);
   // Fills Eext; false when the window holds no usable image pixel (the point then stays).
   bool externalEnergy(int i, const cv::Mat& image);
-  // Copies the 8-bit image's `region` into Eext from cell `at` on; returns its largest value.
-  uchar copyWindow(const cv::Mat& image, const cv::Rect& region, cv::Point at);
 
   // Seeding.
   void scatter(int cx, int cy, int n, int size, RandomSource& random);

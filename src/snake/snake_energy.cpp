@@ -49,6 +49,21 @@ std::vector<int> randomPermutation(int n, RandomSource& random) {
   return order;
 }
 
+// Copies the 8-bit image's `region` into the float cells of `window` from cell `at` on; returns
+// the region's largest value.
+uchar copyWindow(const cv::Mat& image, const cv::Rect& region, cv::Mat& window, cv::Point at) {
+  uchar maximum = 0;
+  for (int r = 0; r < region.height; ++r) {
+    const uchar* from = image.ptr<uchar>(region.y + r) + region.x;
+    float* to = window.ptr<float>(at.y + r) + at.x;
+    for (int c = 0; c < region.width; ++c) {
+      to[c] = from[c];
+      maximum = std::max(maximum, from[c]);
+    }
+  }
+  return maximum;
+}
+
 }  // namespace
 
 void Snake::internalEnergy(int i) {
@@ -94,7 +109,7 @@ bool Snake::externalEnergy(int i, const cv::Mat& image) {
   uchar maximum = 0;
   if (x >= w && y >= w && x + w < W && y + w < H) {
     maximum = copyWindow(image, cv::Rect(static_cast<int>(x - w), static_cast<int>(y - w), N, N),
-                         cv::Point(0, 0));
+                         Eext, cv::Point(0, 0));
   } else {
     // The window crosses the image border: outside cells cost 1000 before normalisation.
     const int left = x < w ? static_cast<int>(w - x) : 0;
@@ -107,7 +122,7 @@ bool Snake::externalEnergy(int i, const cv::Mat& image) {
     rows = std::min({rows, N - top, H - y0});
     Eext.setTo(1000.0f);
     if (left >= N || top >= N || cols <= 0 || rows <= 0 || x0 < 0 || y0 < 0) return false;
-    maximum = copyWindow(image, cv::Rect(x0, y0, cols, rows), cv::Point(left, top));
+    maximum = copyWindow(image, cv::Rect(x0, y0, cols, rows), Eext, cv::Point(left, top));
   }
   // A window of black pixels has maximum 0: normalised, every cell would be NaN or infinite
   // and no candidate could win, so the point stays.
@@ -120,19 +135,6 @@ bool Snake::externalEnergy(int i, const cv::Mat& image) {
     for (int c = 0; c < N; ++c) row[c] *= scale;
   }
   return true;
-}
-
-uchar Snake::copyWindow(const cv::Mat& image, const cv::Rect& region, cv::Point at) {
-  uchar maximum = 0;
-  for (int r = 0; r < region.height; ++r) {
-    const uchar* from = image.ptr<uchar>(region.y + r) + region.x;
-    float* to = Eext.ptr<float>(at.y + r) + at.x;
-    for (int c = 0; c < region.width; ++c) {
-      to[c] = from[c];
-      maximum = std::max(maximum, from[c]);
-    }
-  }
-  return maximum;
 }
 
 void Snake::greedyStep(int i, const cv::Mat& image) {
