@@ -7,6 +7,7 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
+#include "refine/chamfer_distance.h"
 #include "refine/radix_heap.h"
 #include "util/rect.h"
 
@@ -47,7 +48,7 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
     if (!outside.empty()) depth_(outside).setTo(0.0f);
   }
   cv::Mat depth = depth_(dark_box_);
-  cv::distanceTransform(dark(dark_box_), depth, cv::DIST_L2, cv::DIST_MASK_5);
+  chamferDistance(dark(dark_box_), depth);
 }
 
 float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
