@@ -105,12 +105,24 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
   const int h = area_.height;
   const std::size_t n = static_cast<std::size_t>(stride_) * (h + 2);
   node_.assign(n, Node());
-  // The squares of the depths, 0 on the frame.
-  std::vector<float> squared(n, 0.0f);
+  // What a step into each pixel costs, across and diagonally: never taken (infinitely dear)
+  // into a light pixel or the frame.
+  constexpr float kAcross = 1.0f;
+  constexpr float kDiagonal = 1.41421356f;
+  struct StepCost {
+    float across = std::numeric_limits<float>::infinity();
+    float diagonal = std::numeric_limits<float>::infinity();
+  };
+  std::vector<StepCost> stepCost(n);
   for (int y = 0; y < h; ++y) {
     const float* depth = tube.depthMap().ptr<float>(area_.y + y) + area_.x;
-    float* out = &squared[static_cast<std::size_t>(y + 1) * stride_ + 1];
-    for (int x = 0; x < area_.width; ++x) out[x] = depth[x] * depth[x];
+    StepCost* out = &stepCost[static_cast<std::size_t>(y + 1) * stride_ + 1];
+    for (int x = 0; x < area_.width; ++x) {
+      const float squared = depth[x] * depth[x];
+      if (squared <= 0.0f) continue;
+      out[x].across = kAcross / squared;
+      out[x].diagonal = kDiagonal / squared;
+    }
   }
   std::vector<char> isTarget(n, 0);
   for (const cv::Point& t : targets) isTarget[index(t)] = 1;
@@ -128,9 +140,9 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
   const int first = index(start);
   node_[first].cost = 0.0f;
   open.push(entry(0.0f, first));
+  // Across first, then diagonally.
   static const int dx[] = {1, -1, 0, 0, 1, 1, -1, -1};
   static const int dy[] = {0, 0, 1, -1, 1, -1, 1, -1};
-  static const float step[] = {1, 1, 1, 1, 1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f};
   int offset[8];
   for (int k = 0; k < 8; ++k) offset[k] = dy[k] * stride_ + dx[k];
   while (!open.empty()) {
@@ -142,18 +154,19 @@ PathTree::PathTree(const Tube& tube, cv::Point start, const std::vector<cv::Poin
     if (c > node_[at].cost) continue;
     if (isTarget[at] && --left == 0) break;
     const float length = node_[at].length;
-    for (int k = 0; k < 8; ++k) {
-      const int next = at + offset[k];
-      const float dd = squared[next];
-      if (dd <= 0.0f) continue;
-      const float through = c + step[k] / dd;
+    auto relax = [&](int next, float cost, float step) {
+      const float through = c + cost;
       Node& to = node_[next];
       if (through < to.cost) {
         to.cost = through;
         to.parent = at;
-        to.length = length + step[k];
+        to.length = length + step;
         open.push(entry(through, next));
       }
+    };
+    for (int k = 0; k < 4; ++k) relax(at + offset[k], stepCost[at + offset[k]].across, kAcross);
+    for (int k = 4; k < 8; ++k) {
+      relax(at + offset[k], stepCost[at + offset[k]].diagonal, kDiagonal);
     }
   }
 }
