@@ -1,6 +1,7 @@
 // Measurements along the contour and its overlays.
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "snake/snake.h"
 
@@ -84,11 +85,14 @@ int Snake::minY() const {
 }
 
 void Snake::draw(cv::Mat& image, const cv::Scalar& colour) const {
+  // One polyline sets the same pixels as a line per segment, with one round join per point
+  // instead of two.
+  if (count < 2) return;
   const Vec2 corner = regionCorner(image);
-  for (int i = 1; i < count; ++i) {
-    cv::line(image, toPoint(points[i - 1] - corner), toPoint(points[i] - corner), colour, 3,
-             cv::LINE_8, 0);
-  }
+  std::vector<cv::Point> line;
+  line.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) line.push_back(toPoint(points[i] - corner));
+  cv::polylines(image, line, false, colour, 3, cv::LINE_8, 0);
 }
 
 void Snake::drawUpTo(cv::Mat& image, float arcLength, const cv::Scalar& colour) const {
