@@ -36,8 +36,8 @@ class Tube {
   const cv::Rect& darkBox() const { return dark_box_; }
   // The tube pixel of an image point, and the image point of a tube pixel (its middle).
   cv::Point local(const Vec2& p) const {
-    return cv::Point(static_cast<int>(std::lround((p.x - half_) / scale_)) - region_.x / scale_,
-                     static_cast<int>(std::lround((p.y - half_) / scale_)) - region_.y / scale_);
+    return cv::Point(nearest((p.x - half_) / scale_) - region_.x / scale_,
+                     nearest((p.y - half_) / scale_) - region_.y / scale_);
   }
   Vec2 global(int x, int y) const {
     return Vec2(static_cast<float>((x + region_.x / scale_) * scale_) + half_,
@@ -51,6 +51,15 @@ class Tube {
   Tube cutAlong(const Vec2& a, const Vec2& b, int width) const;
 
  private:
+  // The nearest whole number, halves away from zero, as std::lround gives it, without a call
+  // into the maths library: the depth is looked up at millions of points per image.
+  static int nearest(float v) {
+    if (!(std::abs(v) < 1e9f)) return static_cast<int>(std::lround(v));
+    const int whole = static_cast<int>(v);             // toward zero
+    const float rest = v - static_cast<float>(whole);  // exact
+    return rest >= 0.5f ? whole + 1 : rest <= -0.5f ? whole - 1 : whole;
+  }
+
   cv::Rect region_;
   int scale_;
   float half_;  // from a coarse pixel's corner to its middle, in image pixels
