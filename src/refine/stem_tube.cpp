@@ -31,22 +31,10 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   }
   // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
   // are the same as over the whole region, and 0 round the box.
-  depth_.create(dark.size(), CV_32F);
+  depth_ = cv::Mat::zeros(dark.size(), CV_32F);
   dark_box_ = cv::boundingRect(dark);
-  if (dark_box_.empty()) {
-    depth_.setTo(0.0f);
-    return;
-  }
-  const cv::Rect all(0, 0, dark.cols, dark.rows);
-  dark_box_ = grownWithin(dark_box_, 1, all);
-  const cv::Rect& b = dark_box_;
-  for (const cv::Rect& outside :
-       {cv::Rect(0, 0, all.width, b.y),
-        cv::Rect(0, b.y + b.height, all.width, all.height - b.y - b.height),
-        cv::Rect(0, b.y, b.x, b.height),
-        cv::Rect(b.x + b.width, b.y, all.width - b.x - b.width, b.height)}) {
-    if (!outside.empty()) depth_(outside).setTo(0.0f);
-  }
+  if (dark_box_.empty()) return;
+  dark_box_ = grownWithin(dark_box_, 1, cv::Rect(0, 0, dark.cols, dark.rows));
   cv::Mat depth = depth_(dark_box_);
   chamferDistance(dark(dark_box_), depth);
 }
