@@ -5,6 +5,7 @@
 #include <cstring>
 #include <opencv2/imgproc.hpp>
 
+#include "tracker/corner_strength.h"
 #include "util/rect.h"
 
 namespace stemscan {
@@ -73,7 +74,7 @@ cv::Rect minEigenValues(const cv::Mat& image, cv::Mat* map) {
   const cv::Rect grown = grownWithin(busy, 1, all);
   strength(grown).setTo(0);
   cv::Mat part;
-  cv::cornerMinEigenVal(image(grown), part, 3, 3);
+  minEigenStrength(image(grown), part);
   part(busy - grown.tl()).copyTo(strength(busy));
   return busy;
 }
