@@ -5,6 +5,8 @@
 #include <opencv2/imgproc.hpp>
 #include <random>
 
+#include "support/synthetic.h"
+
 namespace stemscan {
 namespace {
 
@@ -18,20 +20,7 @@ cv::Mat libraryDistance(const cv::Mat& dark) {
 ::testing::AssertionResult sameBits(const cv::Mat& dark) {
   cv::Mat ours;
   chamferDistance(dark, ours);
-  const cv::Mat theirs = libraryDistance(dark);
-  if (ours.size() != theirs.size() || ours.type() != theirs.type()) {
-    return ::testing::AssertionFailure() << "size or type differs";
-  }
-  for (int y = 0; y < dark.rows; ++y) {
-    for (int x = 0; x < dark.cols; ++x) {
-      if (std::memcmp(&ours.at<float>(y, x), &theirs.at<float>(y, x), sizeof(float)) != 0) {
-        return ::testing::AssertionFailure()
-               << "at (" << x << ", " << y << "): " << ours.at<float>(y, x) << " against "
-               << theirs.at<float>(y, x) << " in " << dark.size();
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
+  return testing::sameFloatBits(ours, libraryDistance(dark));
 }
 
 // Stems, blobs and specks of every size, images down to a pixel wide, dark to the edges, and

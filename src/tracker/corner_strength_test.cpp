@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <opencv2/imgproc.hpp>
 #include <random>
+
+#include "support/synthetic.h"
 
 namespace stemscan {
 namespace {
@@ -14,19 +15,7 @@ namespace {
   minEigenStrength(image, ours);
   cv::Mat theirs;
   cv::cornerMinEigenVal(image, theirs, 3, 3);
-  if (ours.size() != theirs.size() || ours.type() != theirs.type()) {
-    return ::testing::AssertionFailure() << "size or type differs";
-  }
-  for (int y = 0; y < image.rows; ++y) {
-    for (int x = 0; x < image.cols; ++x) {
-      if (std::memcmp(&ours.at<float>(y, x), &theirs.at<float>(y, x), sizeof(float)) != 0) {
-        return ::testing::AssertionFailure()
-               << "at (" << x << ", " << y << "): " << ours.at<float>(y, x) << " against "
-               << theirs.at<float>(y, x) << " in " << image.size();
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
+  return testing::sameFloatBits(ours, theirs);
 }
 
 // Noise with the steepest gradients an 8-bit image has, thresholded stems, images down to a

@@ -1,6 +1,7 @@
 #include "support/synthetic.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,6 +12,22 @@
 #include "main/command_line.h"
 
 namespace stemscan::testing {
+
+::testing::AssertionResult sameFloatBits(const cv::Mat& ours, const cv::Mat& theirs) {
+  if (ours.size() != theirs.size() || ours.type() != CV_32F || theirs.type() != CV_32F) {
+    return ::testing::AssertionFailure() << "size or type differs";
+  }
+  for (int y = 0; y < ours.rows; ++y) {
+    for (int x = 0; x < ours.cols; ++x) {
+      if (std::memcmp(&ours.at<float>(y, x), &theirs.at<float>(y, x), sizeof(float)) != 0) {
+        return ::testing::AssertionFailure()
+               << "at (" << x << ", " << y << "): " << ours.at<float>(y, x) << " against "
+               << theirs.at<float>(y, x) << " in " << ours.size();
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
 
 Snake snakeOf(std::initializer_list<Vec2> points) {
   Snake s;

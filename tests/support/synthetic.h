@@ -2,6 +2,8 @@
 // console output and headless sessions.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <opencv2/core/mat.hpp>
 #include <sstream>
@@ -61,6 +63,10 @@ void writeFile(const std::string& path, const std::string& text);
 std::vector<std::string> lines(const std::string& text);
 bool fileExists(const std::string& path);
 bool contains(const std::string& text, const std::string& part);
+
+// Whether two single-precision images are the same size and hold the same bits in every cell;
+// a failure names the first cell that differs.
+::testing::AssertionResult sameFloatBits(const cv::Mat& ours, const cv::Mat& theirs);
 
 // A plate of `cols` x `rows` seedlings: each a dark vertical stroke, `length` pixels long
 // at image t of a sequence, growing by `growth` pixels per image. The top of seedling (r, c)
