@@ -9,13 +9,8 @@ namespace stemscan {
 namespace {
 
 // The pixel a block reads for index i of a row or column of n: mirrored about the first and
-// the last (the library's default border), and the only one when there is one.
-int mirrored(int i, int n) {
-  if (n == 1) return 0;
-  if (i < 0) return -i;
-  if (i >= n) return 2 * n - 2 - i;
-  return i;
-}
+// the last, the library's default border.
+int mirrored(int i, int n) { return cv::borderInterpolate(i, n, cv::BORDER_DEFAULT); }
 
 // One image row's gradient products (xx, xy and yy), each summed across its pixel's three
 // columns from left to right in double precision, into sums[c * width + x]. The products are

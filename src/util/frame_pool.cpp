@@ -29,19 +29,15 @@ void FramePool::install() {
 cv::UMatData* FramePool::allocate(int dims, const int* sizes, int type, void* data, size_t* step,
                                   cv::AccessFlag flags, cv::UMatUsageFlags usage) const {
   cv::MatAllocator* const library = cv::Mat::getStdAllocator();
+  // The caller's own buffer, with its own steps: the library wraps it.
+  if (data != nullptr) return library->allocate(dims, sizes, type, data, step, flags, usage);
   // Rows packed one after another, as the library lays out an image it allocates.
   std::size_t total = CV_ELEM_SIZE(type);
-  for (int i = dims - 1; i >= 0; --i) total *= static_cast<std::size_t>(sizes[i]);
-  if (data != nullptr || total < smallest_) {
-    return library->allocate(dims, sizes, type, data, step, flags, usage);
+  for (int i = dims - 1; i >= 0; --i) {
+    if (step != nullptr) step[i] = total;
+    total *= static_cast<std::size_t>(sizes[i]);
   }
-  if (step != nullptr) {
-    std::size_t size = CV_ELEM_SIZE(type);
-    for (int i = dims - 1; i >= 0; --i) {
-      step[i] = size;
-      size *= static_cast<std::size_t>(sizes[i]);
-    }
-  }
+  if (total < smallest_) return library->allocate(dims, sizes, type, data, step, flags, usage);
   void* buffer = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
