@@ -10,8 +10,8 @@ namespace stemscan {
 // light (zero) pixel in it, into `depth` (32-bit float, `dark`'s size; 0 on light pixels). The
 // same figures, bit for bit, as cv::distanceTransform(dark, depth, cv::DIST_L2,
 // cv::DIST_MASK_5): pixels beyond the edge count as dark, and a dark pixel with no light one in
-// the image gets 8192. Each pass takes the rows already done as whole vectors, and only the
-// neighbour just before a pixel in its own row one by one.
+// the image gets 8192. Each pass takes four pixels of a row at once: the steps from the rows
+// already done, then the running minimum along the row.
 void chamferDistance(const cv::Mat& dark, cv::Mat& depth);
 
 }  // namespace stemscan
