@@ -150,19 +150,21 @@ bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base) {
     if (start.x >= 0) break;
   }
   if (start.x < 0) return false;
+  // Every depth outside the box of the tube's dark pixels is 0.
+  const cv::Rect box = tube.darkBox();
   cv::Mat reached;
-  cv::compare(tube.depthMap(), static_cast<double>(0.4f * deepest), reached, cv::CMP_GT);
-  cv::floodFill(reached, start, 128, nullptr, 0, 0, 8);
-  int lowest = -1;
-  for (int y = reached.rows - 1; y >= 0 && lowest < 0; --y) {
+  cv::compare(tube.depthMap()(box), static_cast<double>(0.4f * deepest), reached, cv::CMP_GT);
+  cv::floodFill(reached, start - box.tl(), 128, nullptr, 0, 0, 8);
+  for (int y = reached.rows - 1; y >= 0; --y) {
     const uchar* row = reached.ptr<uchar>(y);
-    for (int x = 0; x < reached.cols && lowest < 0; ++x) {
-      if (row[x] == 128) lowest = y * reached.cols + x;
+    for (int x = 0; x < reached.cols; ++x) {
+      if (row[x] == 128) {
+        *base = tube.global(box.x + x, box.y + y);
+        return true;
+      }
     }
   }
-  if (lowest < 0) return false;
-  *base = tube.global(lowest % tube.cols(), lowest / tube.cols());
-  return true;
+  return false;
 }
 
 // The top of the line (a pixel) moved across the line to the middle of the tube, to a fraction
