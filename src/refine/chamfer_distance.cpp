@@ -108,8 +108,16 @@ void chamferDistance(const cv::Mat& dark, cv::Mat& depth) {
   };
 #if CV_SIMD128
   const cv::v_int32x4 zero = cv::v_setzero_s32();
+  // All ones in the lanes of dark pixels x to x + 3. The bytes are copied rather than loaded as
+  // one int, as the library's own four-byte load does: a row's pixels need not be aligned.
   auto darkLanes = [&](const uchar* isDark, int x) {
-    return cv::v_reinterpret_as_s32(cv::v_load_expand_q(isDark + x)) != zero;
+    std::int32_t word;
+    std::memcpy(&word, isDark + x, sizeof word);
+    cv::v_uint16x8 low, high;
+    cv::v_expand(cv::v_reinterpret_as_u8(cv::v_setall_s32(word)), low, high);
+    cv::v_uint32x4 lanes, rest;
+    cv::v_expand(low, lanes, rest);
+    return cv::v_reinterpret_as_s32(lanes) != zero;
   };
   const cv::v_int32x4 longest = cv::v_setall_s32(kLongest);
   const cv::v_float32x4 toPixels = cv::v_setall_f32(1.0f / static_cast<float>(1 << kShift));
