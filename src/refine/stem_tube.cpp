@@ -39,12 +39,10 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   chamferDistance(dark(dark_box_), depth);
 }
 
-float Tube::widthAcross(const Vec2& p, const Vec2& n, float limit) const {
-  float width = 1.0f;
-  for (float sign : {-1.0f, 1.0f}) {
-    for (float t = 1.0f; t <= limit && depth(p + n * (sign * t)) > 0.0f; t += 1.0f) width += 1.0f;
-  }
-  return width;
+float Tube::runFrom(const Vec2& p, const Vec2& d, float limit) const {
+  float t = 1.0f;
+  while (t <= limit && depth(p + d * t) > 0.0f) t += 1.0f;
+  return t - 1.0f;
 }
 
 Tube Tube::cutAlong(const Vec2& a, const Vec2& b, int width) const {

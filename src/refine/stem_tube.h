@@ -43,9 +43,13 @@ class Tube {
     return Vec2(static_cast<float>((x + region_.x / scale_) * scale_) + half_,
                 static_cast<float>((y + region_.y / scale_) * scale_) + half_);
   }
+  // How far the tube runs on from image point p in the unit direction d, up to `limit` pixels.
+  float runFrom(const Vec2& p, const Vec2& d, float limit) const;
   // The width of the dark run through image point p across the unit direction n, up to `limit`
   // each way.
-  float widthAcross(const Vec2& p, const Vec2& n, float limit) const;
+  float widthAcross(const Vec2& p, const Vec2& n, float limit) const {
+    return 1.0f + runFrom(p, n * -1.0f, limit) + runFrom(p, n, limit);
+  }
   // A copy of the tube cut through along the segment from image point a to b, `width` tube
   // pixels wide: no path crosses the cut. The depths elsewhere stay as they were.
   Tube cutAlong(const Vec2& a, const Vec2& b, int width) const;
