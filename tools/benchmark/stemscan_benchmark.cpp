@@ -27,6 +27,7 @@ struct Condition {
   PlateSettings plate;
   std::string format = "png";
   bool movingBase = false;  // the plate moves: let the bases follow it (--base)
+  int threshold = 120;      // the one set in the calibration window
 };
 
 std::vector<Condition> conditions() {
@@ -59,6 +60,9 @@ std::vector<Condition> conditions() {
     c.plate.height = 1280;
   });
   add("bare stems", [](Condition& c) { c.plate.cotyledons = false; });
+  // Lower thresholds than the plates' midway grey: the stems and cotyledons thin out in the mask.
+  add("threshold 90", [](Condition& c) { c.threshold = 90; });
+  add("threshold 75", [](Condition& c) { c.threshold = 75; });
   return all;
 }
 
@@ -94,7 +98,7 @@ Outcome measure(const Condition& c, const std::string& folder, bool refine) {
     stemscan::sample::writePlate(c.plate, folder, "plate", c.format, folder + "/truth.csv");
   }
   const std::string script = folder + "/session.txt";
-  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, 120, true);
+  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, c.threshold, true);
   const std::string out = folder + (refine ? "/refined" : "/out");
   std::vector<std::string> args = {folder + "/plate00." + c.format, std::to_string(c.plate.rows),
                                    std::to_string(c.plate.cols), out, "--script=" + script};
