@@ -108,6 +108,64 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
   return first;
 }
 
+// The furthest the tube runs on from p within 30 degrees of the unit direction d, up to `limit`.
+float furthestRunAbout(const Tube& tube, const Vec2& p, const Vec2& d, float limit) {
+  constexpr float kDegree = 3.14159265f / 180.0f;
+  float furthest = 0.0f;
+  for (float degrees : {-30.0f, -15.0f, 0.0f, 15.0f, 30.0f}) {
+    const float c = std::cos(degrees * kDegree);
+    const float s = std::sin(degrees * kDegree);
+    furthest =
+        std::max(furthest, tube.runFrom(p, Vec2(d.x * c - d.y * s, d.x * s + d.y * c), limit));
+  }
+  return furthest;
+}
+
+// Whether the path's last stretch up to path[end] is a straight side branch that left the stem's
+// own line at *turn: the branch longer than the stem is wide and at an angle of more than 30
+// degrees to the stem below it, and the tube at the turn running on across the stem's line (within
+// 30 degrees) to both sides for more than a stem width (two cotyledons; a hook's arch runs on to
+// one side only).
+bool turnedOffStem(const Tube& tube, const std::vector<Vec2>& path, const PathProfile& profile,
+                   std::size_t end, std::size_t* turn) {
+  const std::vector<float>& walked = profile.walked;
+  const float width = profile.stem.width;
+  // The branch: the longest stretch up to `end` that keeps within a pixel and a half of its chord
+  // (a cotyledon is no longer than a few stem widths: the search stops at eight).
+  std::size_t from = end;
+  for (std::size_t k = end; k-- > 0 && walked[end] - walked[k] <= 8.0f * width;) {
+    const Vec2 chord = path[end] - path[k];
+    const float length = norm(chord);
+    if (length <= 0.0f) continue;
+    const Vec2 n = across(chord);
+    bool straight = true;
+    for (std::size_t i = k + 1; i < end && straight; ++i) {
+      straight = std::abs(dot(path[i] - path[k], n)) <= 1.5f;
+    }
+    if (!straight) break;
+    from = k;
+  }
+  if (walked[end] - walked[from] <= width) return false;
+  // The stem below the turn, over two stem widths.
+  std::size_t below = from;
+  while (below > 0 && walked[from] - walked[below] < 2.0f * width) --below;
+  const Vec2 stem = path[from] - path[below];
+  const Vec2 branch = path[end] - path[from];
+  if (norm(stem) <= 0.0f || dot(stem, branch) > 0.866f * norm(stem) * norm(branch)) return false;
+  // Where the branch left the stem's line the tube runs on to both sides: at the branch's
+  // first point, or up to two stem widths below it where the path crossed the junction first.
+  const Vec2 side = across(stem);
+  const float limit = 4.0f * width;
+  for (std::size_t i = from; i > 0 && walked[from] - walked[i] <= 2.0f * width; --i) {
+    if (furthestRunAbout(tube, path[i], side, limit) > width &&
+        furthestRunAbout(tube, path[i], side * -1.0f, limit) > width) {
+      *turn = i;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 // Where the tube has clearly widened past the stem: deeper than it, or much wider across.
@@ -133,6 +191,13 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
     return widerThanStem(profile.depths[i], profile.width(i), size, settings);
   };
   const std::size_t apex = middleOfLevel(path, profile, highest, last, up, settings);
+  // A path that rises up to its end (within a stem width) may have turned off the stem into a
+  // cotyledon no wider than the stem: the stem's top lies where it turned.
+  std::size_t turn = 0;
+  auto offStem = [&](std::size_t* at) {
+    return walked[last] - walked[apex] <= size.width &&
+           turnedOffStem(tube, path, profile, apex, at);
+  };
   // The deepest point of the path's last stretch up to the highest point: where it is no
   // deeper than the stem, the path ends on the stem (the apex of a hook).
   const float reach = settings.junctionReach * size.width;
@@ -146,8 +211,13 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
     // stem's top lies on the stem's own line, where the path turned.
     if (apex == highest && walked[last] - walked[highest] > size.width &&
         runsLevel(path, highest, last, up, settings.levelTolerance)) {
-      return PathTop{apex, size, true};
+      // Where it rose into the level run off the stem's line, it turned there.
+      turn = apex;
+      turnedOffStem(tube, path, profile, apex, &turn);
+      return PathTop{turn, size, true};
     }
+    // One held up at an angle rises to the path's end instead.
+    if (offStem(&turn)) return PathTop{turn, size, true};
     return PathTop{apex, size, false};
   }
   // Down to where the widening starts; a wide stretch reaching further down is a hook lying
@@ -160,7 +230,10 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
   const bool cotyledons = walked[last] - walked[upper] < size.width;
   std::size_t start = deepest;
   while (start > 0 && wide(start)) {
-    if (!cotyledons && walked[highest] - walked[start] > reach) return PathTop{apex, size, false};
+    if (!cotyledons && walked[highest] - walked[start] > reach) {
+      // Or a cotyledon held up at an angle, hardly wider than the stem.
+      return offStem(&turn) ? PathTop{turn, size, true} : PathTop{apex, size, false};
+    }
     --start;
   }
   // The widening begins a little lower, where the tube is already somewhat wider than the
