@@ -122,8 +122,6 @@ void chamferDistance(const cv::Mat& dark, cv::Mat& depth) {
   const cv::v_int32x4 longest = cv::v_setall_s32(kLongest);
   const cv::v_float32x4 toPixels = cv::v_setall_f32(1.0f / static_cast<float>(1 << kShift));
   constexpr int kLanes = 4;
-#else
-  constexpr int kLanes = 1;
 #endif
 
   // Down the image, each dark pixel from its left and from the rows above.
@@ -163,8 +161,12 @@ void chamferDistance(const cv::Mat& dark, cv::Mat& depth) {
     for (int x0 = lastChunk; x0 >= 0; x0 -= kChunk) {
       const int x1 = std::min(x0 + kChunk, width);
       if (allLight(isDark, x0, x1)) continue;
-      // The pixels past the last whole vector one by one, then the vectors.
+        // The pixels past the last whole vector one by one, then the vectors.
+#if CV_SIMD128
       const int whole = x0 + (x1 - x0) / kLanes * kLanes;
+#else
+      const int whole = x0;
+#endif
       Dist right = d[x1];
       for (int x = x1 - 1; x >= whole; --x) {
         right = std::min({d[x], ownStep(isDark, near, far, x), right + kAcross});
