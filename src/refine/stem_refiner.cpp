@@ -8,6 +8,7 @@
 #include "refine/stem_loop.h"
 #include "refine/stem_top.h"
 #include "refine/stem_tube.h"
+#include "util/rect.h"
 
 namespace stemscan {
 namespace {
@@ -277,6 +278,26 @@ std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
   return centreline;
 }
 
+// Light specks inside the stem: light pixels (128 or more) of `mask` within two pixels of the
+// contour's points whose four neighbours are all dark. A whole stem has none (cry1's have at most
+// three); a noisy photograph thresholded far below the stems' grey has many.
+int specksNear(const cv::Mat& mask, const std::vector<Vec2>& line) {
+  auto dark = [&mask](int x, int y) { return mask.at<uchar>(y, x) < 128; };
+  int specks = 0;
+  for (const Vec2& p : line) {
+    const int cx = static_cast<int>(p.x);
+    const int cy = static_cast<int>(p.y);
+    for (int y = std::max(1, cy - 2); y <= std::min(mask.rows - 2, cy + 2); ++y) {
+      for (int x = std::max(1, cx - 2); x <= std::min(mask.cols - 2, cx + 2); ++x) {
+        if (!dark(x, y) && dark(x - 1, y) && dark(x + 1, y) && dark(x, y - 1) && dark(x, y + 1)) {
+          ++specks;
+        }
+      }
+    }
+  }
+  return specks;
+}
+
 }  // namespace
 
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
@@ -295,7 +316,19 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   box.height = baseFromUser ? box.height + 2 * settings.margin : mask.rows;
   box &= cv::Rect(0, 0, mask.cols, mask.rows);
   if (box.width < 3 || box.height < 3) return false;
-  const Tube tube(mask, box);
+  // Specks of light inside a stem would make its tube porous and shallow: where there are many,
+  // each pixel of the box (and of a little around it, which a coarse tube may read) first takes
+  // the majority of its 3 x 3 neighbourhood.
+  const cv::Mat* stem = &mask;
+  cv::Mat cleaned;
+  if (specksNear(mask, line) >= settings.specks) {
+    cleaned.create(mask.size(), CV_8UC1);
+    const cv::Rect around = grownWithin(box, 2, cv::Rect(0, 0, mask.cols, mask.rows));
+    cv::Mat part = cleaned(around);
+    cv::medianBlur(mask(around), part, 3);
+    stem = &cleaned;
+  }
+  const Tube tube(*stem, box);
 
   // The stem's radius, about: the median depth under the contour as it was.
   std::vector<float> under;
@@ -309,7 +342,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, &base)) return false;
   if (baseKind == BaseKind::kTracked) narrowingNear(tube, base, radius, &base);
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
-  const Tube searched = searchTube(mask, tube, radius);
+  const Tube searched = searchTube(*stem, tube, radius);
   const StemView view{tube, searched, grey, base, radius};
   std::vector<Vec2> centreline = centrelineFrom(view, tracked, settings);
   // A stem does not shrink from one image to the next: where the tracker carried the top off

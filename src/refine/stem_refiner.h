@@ -31,6 +31,7 @@ struct RefineSettings {
                                 // cotyledons' side, at least
   float climbAboveTracked = 0.5f;  // stem radii a merged hook's apex may lie above the tracked
                                    // top, at most
+  int specks = 5;  // light specks next to the contour from which the mask is cleaned first
 };
 
 // Where a contour's base comes from.

@@ -95,6 +95,24 @@ TEST(RefinedFit, KeepsTheTopAtTheStemWhereALowThresholdThinsTheCotyledons) {
   followGrowingBendingStems(true, 5.0, 3.0, 0.008f, 75);
 }
 
+TEST(RefinedFit, MeasuresSpeckledStemsOfANoisyPlateThresholdedLow) {
+  // Noise of 15 grey levels at threshold 75: a tenth of the stems' pixels, and a quarter of the
+  // lighter cotyledons', come out light. The specks are cleaned out of the mask before the tube
+  // is measured (the lengths were 10 % off on average before, the default mode's 2 %).
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.noise = 15.0f;
+  ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
+  const auto result =
+      testing::runSession(dir, {dir.file("plate00.png"), "1", "6", dir.file("out"), "--refine"},
+                          sample::selectionSession(plate, 75, true));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const sample::Accuracy accuracy =
+      sample::evaluate(plate, readFile(dir.file("out_len.txt")), readFile(dir.file("out_tip.txt")));
+  EXPECT_EQ(accuracy.missing, 0);
+  EXPECT_LT(accuracy.meanLengthErrorPercent, 5.0);
+}
+
 TEST(RefinedFit, HoldsATrackedBaseWhereTheStemNarrowsIntoItsRootAsThePlateTurns) {
   // The base trackers slide up along uniform stems; the narrowing into the root stays put.
   testing::TempDir dir;
