@@ -98,7 +98,8 @@ TEST(RefinedFit, KeepsTheTopAtTheStemWhereALowThresholdThinsTheCotyledons) {
 TEST(RefinedFit, MeasuresSpeckledStemsOfANoisyPlateThresholdedLow) {
   // Noise of 15 grey levels at threshold 75: a tenth of the stems' pixels, and a quarter of the
   // lighter cotyledons', come out light. The specks are cleaned out of the mask before the tube
-  // is measured (the lengths were 10 % off on average before, the default mode's 2 %).
+  // is measured, also on the first image's short contours (the lengths were 10 % off on average
+  // before, up to 55 %; the default mode's 2 %).
   testing::TempDir dir;
   sample::PlateSettings plate;
   plate.noise = 15.0f;
@@ -111,6 +112,7 @@ TEST(RefinedFit, MeasuresSpeckledStemsOfANoisyPlateThresholdedLow) {
       sample::evaluate(plate, readFile(dir.file("out_len.txt")), readFile(dir.file("out_tip.txt")));
   EXPECT_EQ(accuracy.missing, 0);
   EXPECT_LT(accuracy.meanLengthErrorPercent, 5.0);
+  EXPECT_LT(accuracy.worstLengthErrorPercent, 25.0);
 }
 
 TEST(RefinedFit, HoldsATrackedBaseWhereTheStemNarrowsIntoItsRootAsThePlateTurns) {
