@@ -85,8 +85,8 @@ void chamferDistance(const cv::Mat& dark, cv::Mat& depth) {
     cv::distanceTransform(dark, depth, cv::DIST_L2, cv::DIST_MASK_5);
     return;
   }
+  // Every pixel of `depth` is written on the way up: light runs as 0, the rest as distances.
   depth.create(dark.size(), CV_32F);
-  depth.setTo(0.0f);
   const int width = dark.cols;
   const int height = dark.rows;
   // Light pixels are 0 and stay so. Every row is framed by two far pixels each side, with two
@@ -160,8 +160,11 @@ void chamferDistance(const cv::Mat& dark, cv::Mat& depth) {
     float* out = depth.ptr<float>(y);
     for (int x0 = lastChunk; x0 >= 0; x0 -= kChunk) {
       const int x1 = std::min(x0 + kChunk, width);
-      if (allLight(isDark, x0, x1)) continue;
-        // The pixels past the last whole vector one by one, then the vectors.
+      if (allLight(isDark, x0, x1)) {
+        std::fill(out + x0, out + x1, 0.0f);
+        continue;
+      }
+      // The pixels past the last whole vector one by one, then the vectors.
 #if CV_SIMD128
       const int whole = x0 + (x1 - x0) / kLanes * kLanes;
 #else
