@@ -84,6 +84,12 @@ bool measureStem(std::size_t top, PathProfile* profile) {
   return true;
 }
 
+// Where the tube is clearly deeper than the stem: by a share of its depth, and by more than a
+// pixel (the depths of a thin, speckled stem vary by a pixel from place to place).
+bool deeperThanStem(float depth, const StemSize& stem, const RefineSettings& settings) {
+  return depth > std::max(settings.widening * stem.depth, stem.depth + 1.0f);
+}
+
 // The apex of an arch: the middle of the level stretch that starts at path[first], where the
 // stem runs on within the tolerance of its height up to `end` (no wider than where a junction
 // begins) and then down again; `first` where it does not run down again.
@@ -93,7 +99,7 @@ std::size_t middleOfLevel(const std::vector<Vec2>& path, const PathProfile& prof
   auto height = [&](std::size_t i) { return dot(path[i] - path[0], up); };
   std::size_t level = first;
   while (level < end && profile.width(level + 1) <= settings.wideningStart * profile.stem.width &&
-         profile.depths[level + 1] <= settings.widening * profile.stem.depth &&
+         !deeperThanStem(profile.depths[level + 1], profile.stem, settings) &&
          std::abs(height(level + 1) - height(first)) <= settings.levelTolerance) {
     ++level;
   }
@@ -170,7 +176,7 @@ bool turnedOffStem(const Tube& tube, const std::vector<Vec2>& path, const PathPr
 
 // Where the tube has clearly widened past the stem: deeper than it, or much wider across.
 bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings) {
-  return depth > settings.widening * stem.depth || width > settings.crossWidening * stem.width;
+  return deeperThanStem(depth, stem, settings) || width > settings.crossWidening * stem.width;
 }
 
 // The unit vector across direction t (to its left as the image shows it); (1, 0) where t is
