@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
@@ -246,6 +247,40 @@ void climbToApex(const Tube& tube, float stemDepth, const Vec2& tracked,
   }
 }
 
+// A stem does not run from its cotyledons on into a neck much thinner than itself (no deeper
+// than two thirds of its radius, for more than a stem width, beginning within a stem width of
+// where the tube is deeper than the stem): there the path has passed into something touching
+// the cotyledons, such as the root of a seedling in the row above. The path ends where such a
+// neck begins. Necks are looked for only within reach of `near`, where the top was carried,
+// with the cotyledons: lower down, a thin stretch is the stem's own, at a threshold that breaks
+// it up.
+void endBeforeNeck(const Tube& tube, float radius, const Vec2& near, const RefineSettings& settings,
+                   std::vector<Vec2>* path) {
+  const StemSize stem{radius, 0.0f};
+  const float thin = radius * 2.0f / 3.0f;
+  const float width = 2.0f * radius;
+  float walked = 0.0f;
+  float deeper = -std::numeric_limits<float>::infinity();  // walked to the last deeper point
+  float neckFrom = -1.0f;  // walked to where the neck began; below 0 outside a neck
+  std::size_t neckStart = 0;
+  for (std::size_t i = 1; i < path->size(); ++i) {
+    walked += norm((*path)[i] - (*path)[i - 1]);
+    const float depth = tube.depth((*path)[i]);
+    if (deeperThanStem(depth, stem, settings)) deeper = walked;
+    if (depth > thin) {
+      neckFrom = -1.0f;
+    } else if (neckFrom < 0.0f) {
+      if (walked - deeper <= width && norm((*path)[i] - near) <= settings.topReach) {
+        neckFrom = walked;
+        neckStart = i;
+      }
+    } else if (walked - neckFrom > width) {
+      path->resize(neckStart);
+      return;
+    }
+  }
+}
+
 // What the fit sees of a stem: its tube (and the tube its path is looked for on), the grey
 // image, its base on the centreline and its radius.
 struct StemView {
@@ -265,6 +300,8 @@ std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
   if (path.size() < 2) return {};
   path = stemSideOfLoop(stem.searched, stem.grey, std::move(path), near, reach, stem.radius,
                         settings.lighterStem);
+  endBeforeNeck(stem.tube, stem.radius, near, settings, &path);
+  if (path.size() < 2) return {};
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   const PathTop top = topOnPath(stem.tube, path, up, near, settings);
   path.resize(top.index + 1);

@@ -120,6 +120,29 @@ TEST(RefinedFit, MeasuresSpeckledStemsOfANoisyPlateThresholdedLow) {
   }
 }
 
+TEST(RefinedFit, StopsAtTheCotyledonsWhereTheyGrowIntoARootOfTheRowAbove) {
+  // Two rows close together: the lower row's cotyledons grow into the roots hanging down from
+  // the row above. A path up a stem would run on through such a root into the seedling above
+  // (one of them measured twice its length by the last image).
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.rows = 2;
+  plate.cols = 4;
+  plate.width = 640;
+  plate.height = 360;
+  plate.growth = 3.5f;
+  ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
+  const auto result =
+      testing::runSession(dir, {dir.file("plate00.png"), "2", "4", dir.file("out"), "--refine"},
+                          sample::selectionSession(plate, 120, true));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const sample::Accuracy accuracy =
+      sample::evaluate(plate, readFile(dir.file("out_len.txt")), readFile(dir.file("out_tip.txt")));
+  EXPECT_EQ(accuracy.missing, 0);
+  EXPECT_LT(accuracy.worstLengthErrorPercent, 10.0);
+  EXPECT_LT(accuracy.lostShare, 0.02);
+}
+
 TEST(RefinedFit, HoldsATrackedBaseWhereTheStemNarrowsIntoItsRootAsThePlateTurns) {
   // The base trackers slide up along uniform stems; the narrowing into the root stays put.
   testing::TempDir dir;

@@ -84,12 +84,6 @@ bool measureStem(std::size_t top, PathProfile* profile) {
   return true;
 }
 
-// Where the tube is clearly deeper than the stem: by a share of its depth, and by more than a
-// pixel (the depths of a thin, speckled stem vary by a pixel from place to place).
-bool deeperThanStem(float depth, const StemSize& stem, const RefineSettings& settings) {
-  return depth > std::max(settings.widening * stem.depth, stem.depth + 1.0f);
-}
-
 // The apex of an arch: the middle of the level stretch that starts at path[first], where the
 // stem runs on within the tolerance of its height up to `end` (no wider than where a junction
 // begins) and then down again; `first` where it does not run down again.
@@ -173,6 +167,12 @@ bool turnedOffStem(const Tube& tube, const std::vector<Vec2>& path, const PathPr
 }
 
 }  // namespace
+
+// Where the tube is clearly deeper than the stem: by a share of its depth, and by more than a
+// pixel.
+bool deeperThanStem(float depth, const StemSize& stem, const RefineSettings& settings) {
+  return depth > std::max(settings.widening * stem.depth, stem.depth + 1.0f);
+}
 
 // Where the tube has clearly widened past the stem: deeper than it, or much wider across.
 bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings) {

@@ -20,6 +20,10 @@ struct StemSize {
 
 constexpr float kWidthLimit = 200.0f;  // pixels each way that a width across is followed
 
+// Where the tube is clearly deeper than the stem: by a share of its depth, and by more than a
+// pixel (the depths of a thin, speckled stem vary by a pixel from place to place).
+bool deeperThanStem(float depth, const StemSize& stem, const RefineSettings& settings);
+
 // Where the tube has clearly widened past the stem: deeper than it, or much wider across.
 bool widerThanStem(float depth, float width, const StemSize& stem, const RefineSettings& settings);
 
