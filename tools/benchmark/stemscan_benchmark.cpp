@@ -60,6 +60,14 @@ std::vector<Condition> conditions() {
     c.plate.height = 1280;
   });
   add("bare stems", [](Condition& c) { c.plate.cotyledons = false; });
+  // Two rows close together: the lower row's cotyledons grow into the roots of the row above.
+  add("close rows", [](Condition& c) {
+    c.plate.rows = 2;
+    c.plate.cols = 4;
+    c.plate.width = 640;
+    c.plate.height = 360;
+    c.plate.growth = 3.5f;
+  });
   // Lower thresholds than the plates' midway grey: the stems and cotyledons thin out in the mask.
   add("threshold 90", [](Condition& c) { c.threshold = 90; });
   add("threshold 75", [](Condition& c) { c.threshold = 75; });
