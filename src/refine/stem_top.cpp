@@ -262,6 +262,10 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
   if (walked[start] - walked[top] > size.depth) {
     return PathTop{middleOfLevel(path, profile, top, start, up, settings), size, false};
   }
+  // Where the path turned off the stem into a cotyledon hardly wider than the stem (at a
+  // threshold that thins it), the widening found may lie more than a stem width beyond the turn,
+  // in the cotyledon: the stem's top lies where the path turned.
+  if (offStem(&turn) && walked[start] - walked[turn] > size.width) return PathTop{turn, size, true};
   return PathTop{start, size, true};
 }
 
