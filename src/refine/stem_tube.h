@@ -3,6 +3,7 @@
 // through it, which keep to the middle of the tube.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <opencv2/core/mat.hpp>
 #include <vector>
@@ -70,6 +71,13 @@ class Tube {
   cv::Mat depth_;
   cv::Rect dark_box_;
 };
+
+// The offset, within half a pixel, of the top of the parabola through the depths a, b, c at -1,
+// 0 and +1 (0 where b is no crest).
+inline float crestOffset(float a, float b, float c) {
+  const float bend = a - 2.0f * b + c;
+  return bend < 0.0f ? std::clamp(0.5f * (a - c) / bend, -0.5f, 0.5f) : 0.0f;
+}
 
 // The tube a stem's path is looked for on: where the stem is wide (`radius` pixels), a coarse
 // copy of `tube` made from `mask`, whose pixels of an eighth of the radius still show its middle
