@@ -72,6 +72,19 @@ void followGrowingBendingStems(bool cotyledons, double topLimit, double meanLimi
   }
 }
 
+// The refined fit's accuracy on `plate` (written into `dir`), selected at `threshold`; its
+// tables are named `name`.
+sample::Accuracy refinedAccuracy(const testing::TempDir& dir, const sample::PlateSettings& plate,
+                                 int threshold, const std::string& name) {
+  const std::string out = dir.file(name);
+  const auto result = testing::runSession(dir,
+                                          {dir.file("plate00.png"), std::to_string(plate.rows),
+                                           std::to_string(plate.cols), out, "--refine"},
+                                          sample::selectionSession(plate, threshold, true));
+  EXPECT_EQ(result.status, 0) << result.err;
+  return sample::evaluate(plate, readFile(out + "_len.txt"), readFile(out + "_tip.txt"));
+}
+
 TEST(RefinedFit, FollowsAGrowingBendingStemOverThirtyImages) {
   // A bare stem: its top is where the stroke ends, to a fraction of a pixel on average.
   followGrowingBendingStems(false, 3.0, 0.6);
@@ -107,13 +120,8 @@ TEST(RefinedFit, MeasuresSpeckledStemsOfANoisyPlateThresholdedLow) {
   ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
   for (int threshold : {75, 64}) {
     SCOPED_TRACE(threshold);
-    const std::string out = dir.file("out" + std::to_string(threshold));
-    const auto result =
-        testing::runSession(dir, {dir.file("plate00.png"), "1", "6", out, "--refine"},
-                            sample::selectionSession(plate, threshold, true));
-    ASSERT_EQ(result.status, 0) << result.err;
     const sample::Accuracy accuracy =
-        sample::evaluate(plate, readFile(out + "_len.txt"), readFile(out + "_tip.txt"));
+        refinedAccuracy(dir, plate, threshold, "out" + std::to_string(threshold));
     EXPECT_EQ(accuracy.missing, 0);
     EXPECT_LT(accuracy.meanLengthErrorPercent, 5.0);
     EXPECT_LT(accuracy.worstLengthErrorPercent, 25.0);
@@ -132,12 +140,7 @@ TEST(RefinedFit, StopsAtTheCotyledonsWhereTheyGrowIntoARootOfTheRowAbove) {
   plate.height = 360;
   plate.growth = 3.5f;
   ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
-  const auto result =
-      testing::runSession(dir, {dir.file("plate00.png"), "2", "4", dir.file("out"), "--refine"},
-                          sample::selectionSession(plate, 120, true));
-  ASSERT_EQ(result.status, 0) << result.err;
-  const sample::Accuracy accuracy =
-      sample::evaluate(plate, readFile(dir.file("out_len.txt")), readFile(dir.file("out_tip.txt")));
+  const sample::Accuracy accuracy = refinedAccuracy(dir, plate, 120, "out");
   EXPECT_EQ(accuracy.missing, 0);
   EXPECT_LT(accuracy.worstLengthErrorPercent, 10.0);
   EXPECT_LT(accuracy.lostShare, 0.02);
