@@ -5,6 +5,7 @@
 #include "export/growth.h"
 #include "export/growth_plot.h"
 #include "export/long_table.h"
+#include "result_store/file_owner.h"
 
 namespace stemscan {
 
@@ -25,9 +26,11 @@ void Exports::rewrite(const ExportSources& sources) {
 }
 
 void Exports::write(const ExportSources& sources, bool whole) {
-  // The scale set with 'm' changes every line's millimetres.
-  const std::string layout = sources.experiment.px_per_mm ? fixed(*sources.experiment.px_per_mm, 9)
-                                                          : std::string("no scale");
+  // The scale set with 'm' changes every line's millimetres, the orientation slider every
+  // line's orientation.
+  const std::string layout = (sources.experiment.px_per_mm ? fixed(*sources.experiment.px_per_mm, 9)
+                                                           : std::string("no scale")) +
+                             " " + fixed(sources.orientationParameter, 3);
   long_table_.update(
       sources.images(), layout, whole,
       [&sources](unsigned from, unsigned to) { return longTableLines(sources, from, to); },
@@ -40,6 +43,23 @@ void Exports::write(const ExportSources& sources, bool whole) {
 
 std::vector<std::string> Exports::names() const {
   return {long_table_.name(), contours_.name(), growth_table_, growth_plot_};
+}
+
+std::vector<std::string> Exports::foreignFiles() const {
+  // Each output's first line; the plot's from before it carried its mark began with its size.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> outputs = {
+      {long_table_.name(), {"image,file,time_h,hypocotyl,"}},
+      {contours_.name(), {contoursHeader()}},
+      {growth_table_, {"hypocotyl,row,col,label,"}},
+      {growth_plot_,
+       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+        "version=\"1.1\" width=\"760\" height=\"480\""}}};
+  std::vector<std::string> foreign;
+  for (const auto& [name, signatures] : outputs) {
+    if (!mayReplace(name, signatures)) foreign.push_back(name);
+  }
+  return foreign;
 }
 
 std::vector<std::string> Exports::failedNames() const {

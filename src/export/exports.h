@@ -23,6 +23,9 @@ class Exports {
   void rewrite(const ExportSources& sources);
 
   std::vector<std::string> names() const;
+  // Outputs that stand already and that StemScan did not write: a user's file with an output's
+  // name, which a run must not replace.
+  std::vector<std::string> foreignFiles() const;
   // Outputs whose last writing failed.
   std::vector<std::string> failedNames() const;
 

@@ -45,8 +45,13 @@ std::vector<double> ticks(double low, double high) {
     step = m * power;
     if (step >= raw) break;
   }
+  // Counted, not summed: far from zero, adding a small step may not change the value.
   std::vector<double> at;
-  for (double v = std::ceil(low / step) * step; v <= high + step * 1e-9; v += step) {
+  const double from = std::ceil(low / step);
+  const double to = std::floor(high / step + 1e-9);
+  if (!std::isfinite(from) || !std::isfinite(to) || to - from > 20) return {low, high};
+  for (double k = from; k <= to; k += 1.0) {
+    const double v = k * step;
     at.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
   }
   return at;
@@ -69,6 +74,8 @@ struct Axes {
 };
 
 }  // namespace
+
+const char* const kGrowthPlotMark = "<!-- StemScan growth plot -->";
 
 std::string growthPlot(const ExportSources& sources) {
   const Experiment& experiment = sources.experiment;
@@ -109,13 +116,13 @@ std::string growthPlot(const ExportSources& sources) {
   const std::string xTitle = experiment.timesKnown() ? "time (h)" : "image";
   const std::string yTitle =
       experiment.px_per_mm ? "hypocotyl length (mm)" : "hypocotyl length (px)";
-  std::string svg =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
-      number(kWidth) + "\" height=\"" + number(kHeight) + "\" viewBox=\"0 0 " + number(kWidth) +
-      " " + number(kHeight) +
-      "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
-      "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark) +
+                    "\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
+                    number(kWidth) + "\" height=\"" + number(kHeight) + "\" viewBox=\"0 0 " +
+                    number(kWidth) + " " + number(kHeight) +
+                    "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
+                    "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   // Axes, ticks and their titles.
   const double left = kLeft;
   const double right = kWidth - kRight;

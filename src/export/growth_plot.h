@@ -9,6 +9,9 @@
 
 namespace stemscan {
 
+// The comment on the plot's second line, by which a later run knows the file as its own.
+extern const char* const kGrowthPlotMark;
+
 std::string growthPlot(const ExportSources& sources);
 
 }  // namespace stemscan

@@ -45,16 +45,21 @@ TEST(StartupFailure, KeepsTheTablesOfAnEarlierRun) {
   }
 }
 
-TEST(FailedTableWrite, IsReportedAndEndsWithStatusOne) {
+TEST(FailedTableWrite, IsReportedNamingWhatWasWrittenAndEndsWithStatusOne) {
   HeadlessRun run(onePlant(), 3);
-  // A folder where the length table's temporary file must go: that table cannot be written.
-  std::filesystem::create_directory(run.dir().file("out_len.txt.tmp"));
+  // A folder where the length table must go: that table cannot be written, the others can.
+  std::filesystem::create_directory(run.dir().file("out_len.txt"));
   EXPECT_EQ(run.run(selectAllAndCalibrate(run.plate) + spaceKeys(3)), 1);
-  EXPECT_TRUE(contains(run.err, "cannot write file " + run.dir().file("out_len.txt")));
-  EXPECT_TRUE(contains(run.err, "tables not written: " + run.dir().file("out_len.txt")));
-  EXPECT_FALSE(contains(run.out, "tables written:"));
-  EXPECT_FALSE(testing::fileExists(run.dir().file("out_len.txt")));
+  const std::string dir = run.dir().path() + "/";
+  EXPECT_TRUE(contains(run.err, "cannot write file " + dir + "out_len.txt"));
+  EXPECT_TRUE(contains(run.err, "tables not written: " + dir + "out_len.txt (see"));
+  EXPECT_TRUE(contains(run.out, "tables written: " + dir + "out_or.txt, " + dir + "out_seg.txt"));
+  EXPECT_TRUE(contains(run.out, "also written: " + dir + "out.csv, " + dir + "out_contours.csv"));
   EXPECT_EQ(testing::lines(run.table("_tip.txt")).size(), 3u);
+  // No temporary file is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(run.dir().path())) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+  }
 }
 
 TEST(OverlayNames, ThatWouldReplaceAnInputImageAreRefused) {

@@ -1,4 +1,5 @@
 // The four result tables and the overlay images.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -7,6 +8,7 @@
 #include <sstream>
 
 #include "plate_analyzer/plate_analyzer.h"
+#include "result_store/file_owner.h"
 
 namespace stemscan {
 
@@ -43,12 +45,15 @@ ExportSources PlateAnalyzer::exportSources() const {
 }
 
 void PlateAnalyzer::writeResultFiles() {
+  restored_ = false;
   if (trace || !tables_) return;
   tables_->rewrite(store, static_cast<float>(tuning.orientation_length));
   exports_->rewrite(exportSources());
 }
 
 void PlateAnalyzer::updateResultFiles() {
+  // Lines already on disk changed: appending cannot bring the files up to the store.
+  if (restored_) return writeResultFiles();
   if (trace || !tables_) return;
   tables_->update(store, static_cast<float>(tuning.orientation_length));
   exports_->update(exportSources());
@@ -74,6 +79,27 @@ bool PlateAnalyzer::overlaysSpareInputs(const std::string& outputName) const {
               << " (an input image or a table) with an overlay image: choose another folder or "
                  "name for the overlay images"
               << std::endl;
+    return false;
+  }
+  return true;
+}
+
+bool PlateAnalyzer::outputsSpareInputs(const std::string& outputName) const {
+  if (trace) return true;
+  const Exports exports(outputName);
+  std::vector<std::string> outputs = exports.names();
+  for (const std::string& name : ResultTables::tableNames(outputName)) outputs.push_back(name);
+  for (unsigned n = grabber->getFirst(); n < grabber->getFirst() + grabber->getCount(); ++n) {
+    for (const std::string& output : outputs) {
+      if (!samePath(output, grabber->fileName(n))) continue;
+      std::cerr << output << " is an image of the sequence and would be replaced by an output: "
+                << "choose another out name" << std::endl;
+      return false;
+    }
+  }
+  for (const std::string& name : exports.foreignFiles()) {
+    std::cerr << name << " exists and was not written by StemScan: it is left as it is; move it "
+              << "away or choose another out name" << std::endl;
     return false;
   }
   return true;
@@ -111,24 +137,41 @@ void PlateAnalyzer::flushOverlays() {
   if (overlay_writer_) overlay_writer_->finish();
 }
 
+namespace {
+
+// "label: a, b, c" on one line; nothing when `names` is empty.
+void printNames(std::ostream& out, const char* label, const std::vector<std::string>& names,
+                const char* after = "") {
+  if (names.empty()) return;
+  out << label;
+  for (std::size_t k = 0; k < names.size(); ++k) out << (k == 0 ? " " : ", ") << names[k];
+  out << after << std::endl;
+}
+
+// The names of `all` that are not in `failed`.
+std::vector<std::string> without(const std::vector<std::string>& all,
+                                 const std::vector<std::string>& failed) {
+  std::vector<std::string> kept;
+  for (const std::string& name : all) {
+    if (std::find(failed.begin(), failed.end(), name) == failed.end()) kept.push_back(name);
+  }
+  return kept;
+}
+
+}  // namespace
+
 bool PlateAnalyzer::printSummary() const {
   if (trace || !tables_) return true;
+  const std::vector<std::string> tables(tables_->names().begin(), tables_->names().end());
   std::vector<std::string> failed = tables_->failedNames();
   for (const std::string& name : exports_->failedNames()) failed.push_back(name);
+  // Every file is named: those that hold this run's results, and those that do not.
+  printNames(std::cout, "tables written:", without(tables, failed));
+  printNames(std::cout, "also written:", without(exports_->names(), failed));
   if (!failed.empty()) {
-    std::cerr << "tables not written:";
-    for (std::size_t k = 0; k < failed.size(); ++k) {
-      std::cerr << (k == 0 ? " " : ", ") << failed[k];
-    }
-    std::cerr << " (see the messages above)" << std::endl;
+    printNames(std::cerr, "tables not written:", failed, " (see the messages above)");
     return false;
   }
-  const auto& names = tables_->names();
-  std::cout << "tables written: " << names[0] << ", " << names[1] << ", " << names[2] << ", "
-            << names[3] << std::endl;
-  const std::vector<std::string> more = exports_->names();
-  std::cout << "also written: " << more[0] << ", " << more[1] << ", " << more[2] << ", " << more[3]
-            << std::endl;
   store.writeSummary(std::cout);
   return true;
 }

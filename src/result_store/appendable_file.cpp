@@ -1,11 +1,13 @@
 #include "result_store/appendable_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace stemscan {
@@ -25,6 +27,16 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
+// The process's file creation mask, read once (reading it means setting it).
+mode_t creationMask() {
+  static const mode_t mask = [] {
+    const mode_t current = ::umask(022);
+    ::umask(current);
+    return current;
+  }();
+  return mask;
+}
+
 }  // namespace
 
 bool writeFileWhole(const std::string& path, const std::string& text) {
@@ -32,9 +44,17 @@ bool writeFileWhole(const std::string& path, const std::string& text) {
 }
 
 bool writeFileWhole(const std::string& path, const std::function<bool(const Writer&)>& pieces) {
-  const std::string temporary = path + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // A name of its own, created anew (mkstemps opens with O_EXCL): a file or a link that stands
+  // at some fixed temporary name is never written through.
+  std::string temporary = path + ".XXXXXX.tmp";
+  const int fd = ::mkstemps(temporary.data(), 4);
   if (fd < 0) return false;
+  // mkstemps creates the file for its owner alone; a table gets the usual permissions.
+  if (::fchmod(fd, 0666 & ~creationMask()) != 0) {
+    ::close(fd);
+    std::remove(temporary.c_str());
+    return false;
+  }
   if (!pieces([fd](const std::string& piece) { return writeAll(fd, piece); }) || ::fsync(fd) != 0) {
     ::close(fd);
     std::remove(temporary.c_str());
@@ -98,7 +118,7 @@ bool AppendableFile::rewrite(unsigned images, const Render& render, const std::s
     return true;
   });
   if (!written) return false;
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND);
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW);
   bytes_ = bytes;
   return true;
 }
