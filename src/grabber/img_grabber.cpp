@@ -1,5 +1,8 @@
 #include "grabber/img_grabber.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -7,21 +10,31 @@
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
 
+#include "grabber/image_header.h"
 #include "grabber/sequence_listing.h"
 
 namespace stemscan {
 namespace {
 
+// True for a path that names something: a file that can be read, or anything else (a folder,
+// a pipe), which is then reported as an image that cannot be read. Nothing is opened: a pipe
+// would wait for a writer.
 bool canOpen(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  return !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) == 0;
 }
 
 // Loads an image in colour; an unreadable, undecodable or truncated file gives an empty
-// image.
-cv::Mat loadColour(const std::string& path) {
+// image, and so does an image whose header says it is not of the `expected` size (unless that
+// is empty): it is never decoded.
+cv::Mat loadColour(const std::string& path, cv::Size expected = cv::Size()) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return cv::Mat();
+  if (!expected.empty()) {
+    const std::optional<cv::Size> size = imageSizeFromHeader(path);
+    if (size && *size != expected) return cv::Mat();
+  }
   std::vector<uchar> bytes;
   if (!readBytes(path, &bytes) || isTruncated(bytes)) return cv::Mat();
   try {
@@ -75,25 +88,27 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
   const std::size_t stem = (dot == std::string::npos || dot < fileStart) ? P.size() : dot;
   extension = P.substr(stem);
 
+  // The whole digit run is the number, however long (a date and time, a millisecond clock).
   std::size_t numberStart = stem;
-  while (numberStart > fileStart && stem - numberStart < kMaxDigits && P[numberStart - 1] >= '0' &&
-         P[numberStart - 1] <= '9') {
+  while (numberStart > fileStart && P[numberStart - 1] >= '0' && P[numberStart - 1] <= '9') {
     --numberStart;
   }
   digits = static_cast<int>(stem - numberStart);
-  const unsigned number =
-      digits > 0 ? static_cast<unsigned>(std::stoul(P.substr(numberStart, digits))) : 0u;
+  const std::string numberDigits = P.substr(numberStart, stem - numberStart);
   prefix = P.substr(0, numberStart);
-  first = current = number;
+  // Frames are numbered from the example's number where it is small enough to count on from.
+  const std::string value = numberText(numberDigits);
+  first = current = value.size() <= 9 ? static_cast<unsigned>(std::stoul(value)) : 0u;
 
   if (!canOpen(P)) std::cerr << "cannot find file " << P << std::endl;
 
   // The example and every later file of its name, whatever the steps between their numbers.
   if (canOpen(P)) {
-    files.push_back({P, number});
-    const std::vector<SequenceFile> later = listLaterFiles(
-        P.substr(0, fileStart), P.substr(fileStart, numberStart - fileStart), extension, number);
-    const std::size_t room = 0xffffffffu - number;  // frame numbers stay unsigned
+    files.push_back({P, numberDigits});
+    const std::vector<SequenceFile> later =
+        listLaterFiles(P.substr(0, fileStart), P.substr(fileStart, numberStart - fileStart),
+                       extension, numberDigits, std::cerr);
+    const std::size_t room = 0xffffffffu - first;  // frame numbers stay unsigned
     files.insert(files.end(), later.begin(), later.begin() + std::min(later.size(), room - 1));
     count = static_cast<unsigned>(files.size());
   }
@@ -109,8 +124,10 @@ ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(fr
 }
 
 void ImgGrabber::startReadingAhead(unsigned from) {
+  const cv::Size expected(width, height);
   prefetcher_ = std::make_unique<FramePrefetcher>(
-      [this](unsigned n) { return loadColour(fileName(n)); }, from, first + count);
+      [this, expected](unsigned n) { return loadColour(fileName(n), expected); }, from,
+      first + count);
 }
 
 std::string ImgGrabber::fileName(unsigned n) const {
@@ -137,7 +154,12 @@ void ImgGrabber::grab(cv::Mat& slot) {
     if (!prefetcher_) startReadingAhead(current);
     slot = prefetcher_->take(current);
   } else {
-    slot = loadColour(name);
+    slot = loadColour(name, cv::Size(width, height));
+  }
+  // Why a frame came out empty: its header may tell its size.
+  last_header_size_.reset();
+  if (slot.empty() && std::filesystem::is_regular_file(name)) {
+    last_header_size_ = imageSizeFromHeader(name);
   }
   ++current;
   std::cout << name << std::endl;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,6 @@ bool isTruncated(const std::vector<uchar>& bytes);
 
 class ImgGrabber : public FrameGrabber {
  public:
-  // The longest digit run read as the frame number; digits before it belong to the prefix.
-  static constexpr int kMaxDigits = 9;
-
   ImgGrabber(const std::string& examplePath, float fps);
   ~ImgGrabber() override;
   ImgGrabber(const ImgGrabber&) = delete;
@@ -54,11 +52,16 @@ class ImgGrabber : public FrameGrabber {
   // sequence, the name frame n would have: the prefix, n zero-padded to the width of the
   // example's number, and the extension.
   std::string fileName(unsigned n) const;
-  // The number in the file name of frame n (n itself in a sequence without gaps).
-  unsigned long long fileNumber(unsigned n) const {
-    return n >= first && n - first < files.size() ? files[n - first].number : n;
+  // The number in the file name of frame n, without leading zeros (n itself in a sequence
+  // without gaps).
+  std::string fileNumber(unsigned n) const {
+    return n >= first && n - first < files.size() ? numberText(files[n - first].digits)
+                                                  : std::to_string(n);
   }
   const std::string& lastName() const { return name; }
+  // The size the header of the file last grabbed gives, when its frame came out empty (an
+  // image of another size is not decoded at all).
+  const std::optional<cv::Size>& lastHeaderSize() const { return last_header_size_; }
 
   unsigned current = 0;
   bool loop = false;
@@ -80,6 +83,7 @@ class ImgGrabber : public FrameGrabber {
   void startReadingAhead(unsigned from);
 
   cv::Mat first_image_;
+  std::optional<cv::Size> last_header_size_;
   std::unique_ptr<FramePrefetcher> prefetcher_;
 };
 

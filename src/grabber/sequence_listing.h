@@ -1,7 +1,9 @@
 // The files of an image sequence as they come off a camera: numbered by a counter or a time
-// stamp, with steps of any size, gaps where a photograph was dropped, and numbers of any width.
+// stamp, with steps of any size, gaps where a photograph was dropped, and numbers of any width
+// and length (a 14-digit date and time, a 13-digit millisecond clock).
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -9,14 +11,23 @@ namespace stemscan {
 
 struct SequenceFile {
   std::string path;
-  unsigned long long number = 0;
+  std::string digits;  // the number as written in the name, leading zeros and all
 };
+
+// Orders numbers written as digit strings by their value, however long; 0 for equal values
+// ("7" and "007"), as strcmp does otherwise.
+int compareNumbers(const std::string& a, const std::string& b);
+// The value of a digit string without its leading zeros ("0" for zero).
+std::string numberText(const std::string& digits);
 
 // The files in `folder` (as written before the file name: "" for the working folder, else
 // ending in '/') named `prefix`, digits, `extension`, whose number is larger than
-// `firstNumber`, in increasing numeric order (equal numbers by name). Other names are ignored.
+// `firstDigits`'s, in increasing numeric order. Of files that share a number ("plate07.png",
+// "plate007.png"), the one written with as many digits as `firstDigits` is kept, else the
+// shortest: the others (overlay images an earlier run wrote beside the sequence, say) are left
+// out and named on `warnings`. Other names are ignored.
 std::vector<SequenceFile> listLaterFiles(const std::string& folder, const std::string& prefix,
                                          const std::string& extension,
-                                         unsigned long long firstNumber);
+                                         const std::string& firstDigits, std::ostream& warnings);
 
 }  // namespace stemscan
