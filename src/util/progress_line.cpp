@@ -1,8 +1,28 @@
 #include "util/progress_line.h"
 
 #include <cstdio>
+#include <iostream>
 
 namespace stemscan {
+
+ProgressLine::ProgressLine(std::ostream& terminal, bool enabled)
+    : terminal_(terminal), enabled_(enabled) {
+  if (!enabled_) return;
+  screen_ = terminal_.rdbuf();
+  out_guard_ = new Guard(std::cout.rdbuf(), *this);
+  err_guard_ = new Guard(std::cerr.rdbuf(), *this);
+  std::cout.rdbuf(out_guard_);
+  std::cerr.rdbuf(err_guard_);
+}
+
+ProgressLine::~ProgressLine() {
+  finish();
+  if (!enabled_) return;
+  std::cout.rdbuf(out_guard_->inner());
+  std::cerr.rdbuf(err_guard_->inner());
+  delete out_guard_;
+  delete err_guard_;
+}
 
 std::string ProgressLine::text(unsigned done, unsigned total, double seconds) {
   const double rate = seconds > 0.0 ? done / seconds : 0.0;
@@ -23,18 +43,41 @@ void ProgressLine::show(unsigned done, unsigned total) {
   if (!started_) {
     started_ = true;
     start_ = now;
-  } else if (done < total && now - last_ < std::chrono::milliseconds(200)) {
+  } else if (drawn_ && done < total && now - last_ < std::chrono::milliseconds(200)) {
     return;
   }
   last_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
-  out_ << "\r" << text(done, total, seconds) << "\x1b[K" << std::flush;
+  std::cout.flush();
+  draw("\r" + text(done, total, seconds) + "\x1b[K");
   drawn_ = true;
 }
 
 void ProgressLine::finish() {
-  if (drawn_) out_ << std::endl;
+  if (drawn_) draw("\n");
   drawn_ = false;
+}
+
+void ProgressLine::erase() {
+  if (!drawn_) return;
+  drawn_ = false;
+  draw("\r\x1b[K");
+}
+
+void ProgressLine::draw(const std::string& text) {
+  screen_->sputn(text.data(), static_cast<std::streamsize>(text.size()));
+  screen_->pubsync();
+}
+
+int ProgressLine::Guard::overflow(int c) {
+  if (c == traits_type::eof()) return traits_type::not_eof(c);
+  line_.erase();
+  return inner_->sputc(static_cast<char>(c));
+}
+
+std::streamsize ProgressLine::Guard::xsputn(const char* s, std::streamsize n) {
+  line_.erase();
+  return inner_->sputn(s, n);
 }
 
 }  // namespace stemscan

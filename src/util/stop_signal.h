@@ -1,6 +1,7 @@
 // The signals that end a run in order: SIGINT (Ctrl+C), SIGTERM and SIGHUP. The handler only
-// notes the signal; the run looks at it between events and stops as 'q' would. A second
-// signal of the same kind ends the process at once.
+// notes the signal; the run looks at it between events and stops as 'q' would. Only a second
+// Ctrl+C at a terminal ends the process at once. SIGPIPE and SIGXFSZ are ignored: the write
+// they would interrupt fails instead, and says so.
 #pragma once
 
 namespace stemscan {
