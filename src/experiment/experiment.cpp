@@ -14,6 +14,9 @@
 namespace stemscan {
 namespace {
 
+// The largest time accepted, in hours (over a thousand years): any real sequence is shorter.
+constexpr double kMaxHours = 1e7;
+
 std::string baseName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
@@ -39,19 +42,53 @@ bool parseWholeFrom1(const std::string& text, int* value) {
 // The lines of a text file, with their numbers; false when it cannot be read.
 bool readLines(const std::string& path, std::vector<std::string>* lines, std::string* error) {
   std::error_code code;
+  // Only a regular file is opened: a pipe would wait for a writer.
+  if (!std::filesystem::is_regular_file(path, code)) {
+    const bool exists = std::filesystem::exists(path, code);
+    *error = "cannot read " + path + (exists ? ": not a regular file" : ": no such file");
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!std::filesystem::is_regular_file(path, code) || !in) {
+  if (!in) {
     *error = "cannot read " + path;
     return false;
   }
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Spreadsheets begin a "CSV UTF-8" file with a byte-order mark.
+    if (lines->empty() && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     lines->push_back(line);
   }
   return true;
 }
 
 bool blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+std::string fixedText(double value) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << value;
+  return out.str();
+}
+
+// Why a label cannot stand in the tables and the plot (a control character, bytes that are not
+// UTF-8); empty when it can.
+std::string labelProblem(const std::string& label) {
+  const char* const notUtf8 = "bytes that are not UTF-8";
+  for (std::size_t k = 0; k < label.size(); ++k) {
+    const unsigned char c = static_cast<unsigned char>(label[k]);
+    if (c < 32 || c == 127) return "a control character";
+    if (c < 0x80) continue;
+    // A lead byte and the continuation bytes it announces.
+    const std::size_t extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+    if (extra == 0 || k + extra >= label.size()) return notUtf8;
+    for (std::size_t j = 1; j <= extra; ++j) {
+      if ((static_cast<unsigned char>(label[k + j]) >> 6) != 2) return notUtf8;
+    }
+    k += extra;
+  }
+  return "";
+}
 
 std::string at(const std::string& path, std::size_t index) {
   return path + ":" + std::to_string(index + 1) + ": ";
@@ -85,16 +122,31 @@ std::optional<std::vector<TimedFile>> loadTimes(const std::string& path, std::st
   if (!readLines(path, &lines, error)) return std::nullopt;
   std::vector<TimedFile> times;
   std::vector<std::string> fields;
+  std::map<std::string, std::size_t> lineOf;  // of each file listed, by its name
+  bool first = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (blank(lines[i])) continue;
     double hours = 0.0;
     const bool split = splitCsvLine(lines[i], &fields) && fields.size() == 2;
-    if (split && times.empty() && !parseNumber(fields[1], &hours) && i == 0) continue;  // header
+    const bool header = first && split && !parseNumber(fields[1], &hours);
+    first = false;
+    if (header) continue;
     if (!split || fields[0].empty() || !parseNumber(fields[1], &hours)) {
       *error = at(path, i) + "cannot read this line as file,time_h: " + lines[i];
       return std::nullopt;
     }
-    times.push_back({fields[0], hours});
+    if (std::abs(hours) > kMaxHours) {
+      *error = at(path, i) + "the time " + fields[1] + " h is out of range (at most " +
+               std::to_string(static_cast<long>(kMaxHours)) + " h)";
+      return std::nullopt;
+    }
+    const auto [listed, added] = lineOf.emplace(baseName(fields[0]), i);
+    if (!added) {
+      *error = at(path, i) + fields[0] + " is listed twice (first on line " +
+               std::to_string(listed->second + 1) + ")";
+      return std::nullopt;
+    }
+    times.push_back({fields[0], hours, i + 1});
   }
   if (times.empty()) {
     *error = path + ": lists no image";
@@ -136,6 +188,10 @@ std::optional<std::vector<std::string>> loadLayout(const std::string& path, int 
       *error = at(path, i) + "row " + fields[0] + ", column " + fields[1] + " is listed twice";
       return std::nullopt;
     }
+    if (const std::string problem = labelProblem(fields[2]); !problem.empty()) {
+      *error = at(path, i) + "the label holds " + problem + ": write it as plain text (UTF-8)";
+      return std::nullopt;
+    }
     labels[static_cast<std::size_t>(index)] = fields[2];
   }
   return labels;
@@ -152,9 +208,10 @@ bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
     return true;
   }
   if (experiment.times_path.empty()) return true;
-  std::map<std::string, double> listed;
-  for (const TimedFile& row : experiment.listed_times) listed[baseName(row.file)] = row.hours;
+  std::map<std::string, const TimedFile*> listed;
+  for (const TimedFile& row : experiment.listed_times) listed[baseName(row.file)] = &row;
   std::set<std::string> inSequence;
+  const TimedFile* previous = nullptr;
   for (const std::string& file : files) {
     const auto it = listed.find(baseName(file));
     if (it == listed.end()) {
@@ -162,7 +219,16 @@ bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
                " of the sequence: list every image";
       return false;
     }
-    experiment.image_hours.push_back(it->second);
+    // Times run forward along the sequence: a time before the previous image's is a mistake.
+    if (previous != nullptr && it->second->hours < previous->hours) {
+      *error = experiment.times_path + ":" + std::to_string(it->second->line) + ": " +
+               it->second->file + " is at " + fixedText(it->second->hours) + " h, before " +
+               previous->file + " (" + fixedText(previous->hours) +
+               " h), the image before it in the sequence: times must not decrease";
+      return false;
+    }
+    previous = it->second;
+    experiment.image_hours.push_back(it->second->hours);
     inSequence.insert(baseName(file));
   }
   for (const TimedFile& row : experiment.listed_times) {

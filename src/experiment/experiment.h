@@ -12,6 +12,7 @@ namespace stemscan {
 struct TimedFile {
   std::string file;  // as listed: a file name, or a path
   double hours = 0.0;
+  std::size_t line = 0;  // in the times file, from 1
 };
 
 struct Experiment {
@@ -34,19 +35,21 @@ struct Experiment {
 // A positive decimal number ("15", "0.5", "2e1"); false for anything else.
 bool parsePositive(const std::string& text, double* value);
 
-// Reads a `file,time_h` CSV (a header line optional). Nothing, with `error` naming the file and
-// line, when a line cannot be read.
+// Reads a `file,time_h` CSV (a header line optional; blank lines and a byte-order mark are
+// passed over). Nothing, with `error` naming the file and line, when a line cannot be read or
+// lists a file twice.
 std::optional<std::vector<TimedFile>> loadTimes(const std::string& path, std::string* error);
 
 // Reads a `row,col,label` CSV (header required; row and column from 1) into one label per
 // hypocotyl index (row - 1) x cols + (col - 1). Nothing, with `error` naming the file and line,
-// for an unreadable line, a cell outside the grid or a cell listed twice.
+// for an unreadable line, a cell outside the grid, a cell listed twice or a label that is not
+// plain UTF-8 text.
 std::optional<std::vector<std::string>> loadLayout(const std::string& path, int rows, int cols,
                                                    std::string* error);
 
 // Gives every image of the sequence (`files`, in order) its time: from the interval, or from
 // the listed times matched by file name. False, with `error`, when a listed file is not in the
-// sequence or an image of the sequence is not listed.
+// sequence, an image of the sequence is not listed, or a time is before the previous image's.
 bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
                   std::string* error);
 

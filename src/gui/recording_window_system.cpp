@@ -4,16 +4,20 @@
 
 namespace stemscan {
 
-RecordingWindowSystem::RecordingWindowSystem(WindowSystem& inner, const std::string& path,
-                                             uint32_t seed, const std::string& commandLine)
-    : inner_(inner), out_(path, std::ios::trunc) {
-  if (!commandLine.empty()) out_ << "# recorded with: " << commandLine << "\n";
-  out_ << "# StemScan session record; replay it with --script=" << path << "\n"
-       << "seed " << seed << std::endl;
+RecordingWindowSystem::RecordingWindowSystem(WindowSystem& inner, std::string path, uint32_t seed,
+                                             std::string commandLine)
+    : inner_(inner), path_(std::move(path)), seed_(seed), commandLine_(std::move(commandLine)) {}
+
+bool RecordingWindowSystem::open() {
+  out_.open(path_, std::ios::trunc);
+  if (!commandLine_.empty()) out_ << "# recorded with: " << commandLine_ << "\n";
+  out_ << "# StemScan session record; replay it with --script=" << path_ << "\n"
+       << "seed " << seed_ << std::endl;
+  return isOpen();
 }
 
 void RecordingWindowSystem::record(const SessionEvent& event) {
-  out_ << formatSessionEvent(event) << std::endl;
+  if (out_.is_open()) out_ << formatSessionEvent(event) << std::endl;
 }
 
 void RecordingWindowSystem::createWindow(const std::string& window) {

@@ -21,10 +21,13 @@ class RecordingWindowSystem : public WindowSystem {
   static constexpr int kRecordedTimeoutMs = 1000;
 
   // Records what `inner` delivers into `path`, starting with a comment holding the command line
-  // of the run, then its seed; check isOpen().
-  RecordingWindowSystem(WindowSystem& inner, const std::string& path, uint32_t seed,
-                        const std::string& commandLine = "");
+  // of the run, then its seed. Nothing is created or truncated until open(): a run that is
+  // refused at its start leaves an earlier record as it was.
+  RecordingWindowSystem(WindowSystem& inner, std::string path, uint32_t seed,
+                        std::string commandLine = "");
 
+  // Creates (or replaces) the record and writes its first lines; false when it cannot.
+  bool open();
   bool isOpen() const { return out_.is_open() && out_.good(); }
 
   void createWindow(const std::string& window) override;
@@ -49,6 +52,7 @@ class RecordingWindowSystem : public WindowSystem {
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override { inner_.repaint(delayMs); }
   bool inputExhausted() const override { return inner_.inputExhausted(); }
+  bool headless() const override { return inner_.headless(); }
   bool windowClosed(const std::string& window) override { return inner_.windowClosed(window); }
 
  private:
@@ -57,6 +61,9 @@ class RecordingWindowSystem : public WindowSystem {
   void recordClosedWindows();
 
   WindowSystem& inner_;
+  std::string path_;
+  uint32_t seed_ = 0;
+  std::string commandLine_;
   std::ofstream out_;
   bool programMoving_ = false;  // a slider is being moved by the program, not the user
   std::set<std::string> open_;  // windows created and neither destroyed nor closed

@@ -54,6 +54,7 @@ class ScriptedWindowSystem : public WindowSystem {
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override;
   bool inputExhausted() const override { return next_ >= script_.events.size(); }
+  bool headless() const override { return true; }
   bool windowClosed(const std::string& window) override;
 
   // What a test inspects. A window never created reads as not existing.

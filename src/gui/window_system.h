@@ -62,6 +62,8 @@ class WindowSystem {
 
   // True once a scripted session has no events left; an interactive one never runs out.
   virtual bool inputExhausted() const { return false; }
+  // True where no person sees the windows (a replayed script): instructions are not printed.
+  virtual bool headless() const { return false; }
 
   // True when the user has closed the window (its close button), until it is created again.
   virtual bool windowClosed(const std::string& window) = 0;

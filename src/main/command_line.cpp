@@ -3,17 +3,23 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
+#include <set>
 
+#include "export/export_sources.h"
 #include "gui/highgui_window_system.h"
 #include "gui/recording_window_system.h"
 #include "gui/scripted_window_system.h"
 #include "plate_analyzer/plate_analyzer.h"
+#include "result_store/file_owner.h"
+#include "result_store/result_tables.h"
 #include "util/frame_pool.h"
 #include "util/stop_signal.h"
 
@@ -23,9 +29,46 @@ const char* const kUsage =
     "usage: ./stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> "
     "[imagefile=<outimagefile>] [--trace]";
 
+const char* const kVersion = STEMSCAN_VERSION;
+
+const char* const kFullUsage =
+    "usage: stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> [options...]\n"
+    "       stemScan              (the built-in sample plate)\n"
+    "       stemScan --help | --version\n"
+    "\n"
+    "Measures seedling hypocotyls in a time-lapse of plate photographs: <image_file_name> is\n"
+    "the first image of a numbered sequence, <nb_rows> x <nb_cols> the grid of seedlings,\n"
+    "<out_file_name> the base name of the tables (<out>_len.txt, _or.txt, _seg.txt, _tip.txt,\n"
+    "<out>.csv, _contours.csv, _growth.csv, _growth.svg).\n"
+    "\n"
+    "options (in any order after the four arguments, each at most once but cot):\n"
+    "  imagefile=<folder/prefix.ext>  also save one overlay image per analysed image\n"
+    "  --trace                        analyse without writing the tables\n"
+    "  --growth=<n>                   how far a hypocotyl end may move between two images, in\n"
+    "                                 pixels (1 to 100, default 5)\n"
+    "  --base                         let the base of each hypocotyl follow the plate motion\n"
+    "  --refine                       the refined fit: every contour on its stem's centreline\n"
+    "  cot=<text>                     print the text\n"
+    "  --script=<file>                run headless, replaying a session script\n"
+    "  --seed=<n>                     make every random choice reproducible (0 to 4294967295)\n"
+    "  --record=<file>                write what you do in the windows to a session script\n"
+    "  --interval=<minutes>           the time between two images\n"
+    "  --times=<file>                 the time of each image, from a CSV file,time_h\n"
+    "  --layout=<file>                what grows in each cell, from a CSV row,col,label\n"
+    "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
+    "  --dpi=<number>                 the image scale in dots per inch\n"
+    "  --help, --version              this text; the program's version\n"
+    "\n"
+    "exit status: 0 done, 1 the run failed, 2 a command line or input file it cannot use,\n"
+    "128 + N stopped by signal N. The manual is README.md beside the sources.";
+
 namespace {
 
 constexpr int kSeedPoints = 10;
+// Bounds that keep every time and length in the tables finite and meaningful.
+constexpr double kMaxIntervalMinutes = 1e6;  // about two years between two images
+constexpr double kMinScale = 1e-6;
+constexpr double kMaxScale = 1e6;
 constexpr int kHalfWindow = 5;
 
 bool parseWhole(const std::string& text, long long min, long long max, long long* value) {
@@ -63,7 +106,8 @@ const char* const kValidOptions =
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
     "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
 
-// The words of the command line, each quoted for a shell where it needs it.
+// The words of the command line, each quoted for a shell where it needs it; a word holding a
+// control character (a newline, say) is written as $'...', so that the line stays one line.
 std::string quotedCommandLine(const std::vector<std::string>& args) {
   std::string line = "stemScan";
   for (const std::string& arg : args) {
@@ -75,11 +119,37 @@ std::string quotedCommandLine(const std::vector<std::string>& args) {
       line += " " + arg;
       continue;
     }
-    line += " '";
-    for (char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    const bool control = std::any_of(arg.begin(), arg.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 32 || c == 127;
+    });
+    if (!control) {
+      line += " '";
+      for (char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      line += "'";
+      continue;
+    }
+    line += " $'";
+    for (char c : arg) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (c == '\'' || c == '\\') {
+        line += '\\';
+        line += c;
+      } else if (u < 32 || u == 127) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+        line += escaped;
+      } else {
+        line += c;
+      }
+    }
     line += "'";
   }
   return line;
+}
+
+// A positive number no larger than `max` and no smaller than `min`.
+bool parseBounded(const std::string& text, double min, double max, double* value) {
+  return parsePositive(text, value) && *value >= min && *value <= max;
 }
 
 // Reads the experiment's options (time, layout, scale); an empty string when all is well, else
@@ -92,8 +162,9 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
   double number = 0.0;
   std::string error;
   if (name == "--interval") {
-    if (!parsePositive(value, &number)) {
-      return "invalid --interval value " + value + ": give a positive number of minutes";
+    if (!parseBounded(value, 0.0, kMaxIntervalMinutes, &number)) {
+      return "invalid --interval value " + value + ": give a positive number of minutes, at most " +
+             fixed(kMaxIntervalMinutes, 0);
     }
     experiment.interval_minutes = number;
   } else if (name == "--times") {
@@ -107,8 +178,8 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
     experiment.layout_path = value;
     experiment.labels = *labels;
   } else if (name == "--px-per-mm" || name == "--dpi") {
-    if (!parsePositive(value, &number)) {
-      return "invalid " + name + " value " + value + ": give a positive number";
+    if (!parseBounded(value, kMinScale, kMaxScale, &number)) {
+      return "invalid " + name + " value " + value + ": give a number from 0.000001 to 1000000";
     }
     if (*scaleGiven) return "give the scale once: --px-per-mm or --dpi, not both";
     *scaleGiven = true;
@@ -128,6 +199,64 @@ bool isReadableFile(const std::string& path) {
   return static_cast<bool>(in);
 }
 
+// Why the tables cannot be written under `out`; empty when they can.
+std::string checkOutName(const std::string& out) {
+  std::error_code error;
+  if (out.empty()) return "the out name is empty: give the base name of the tables, e.g. results";
+  if (out.back() == '/' || std::filesystem::is_directory(out, error)) {
+    return "the out name " + out + " is a folder: give the base name of the tables, e.g. " +
+           (out.back() == '/' ? out : out + "/") + "results";
+  }
+  return "";
+}
+
+// Why an output of the run would replace one of its input files (the script, the times, the
+// layout) or another output; empty when none would.
+std::string checkInputsAndOutputs(const StartupSettings& settings) {
+  std::vector<std::pair<std::string, std::string>> outputs;  // file, what it is
+  for (const std::string& name : ResultTables::tableNames(settings.out_base)) {
+    outputs.emplace_back(name, "a table");
+  }
+  for (const char* suffix : {".csv", "_contours.csv", "_growth.csv", "_growth.svg"}) {
+    outputs.emplace_back(settings.out_base + suffix, "an output");
+  }
+  std::vector<std::pair<std::string, std::string>> inputs = {
+      {settings.script_path, "the session script (--script)"},
+      {settings.experiment.times_path, "the times (--times)"},
+      {settings.experiment.layout_path, "the layout (--layout)"}};
+  if (!settings.record_path.empty()) {
+    for (const auto& [output, what] : outputs) {
+      if (samePath(settings.record_path, output)) {
+        return "--record=" + settings.record_path + " is also " + what +
+               " of the run: choose another record file or out name";
+      }
+    }
+  }
+  for (const auto& [input, what] : inputs) {
+    if (input.empty()) continue;
+    for (const auto& [output, kind] : outputs) {
+      if (samePath(input, output)) {
+        return output + " is " + what + " and would be replaced by " + kind +
+               " of the run: choose another out name";
+      }
+    }
+  }
+  if (!settings.record_path.empty()) {
+    for (const auto& [input, what] : inputs) {
+      if (!input.empty() && samePath(input, settings.record_path)) {
+        return "--record=" + settings.record_path + " is " + what +
+               ": the record would replace it; choose another record file";
+      }
+    }
+    if (!mayReplace(settings.record_path, {"# recorded with: ", "# StemScan session record"})) {
+      return settings.record_path +
+             " exists and is not a session record: it is left as it is; move it away or choose "
+             "another --record file";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, const std::string& programDir) {
@@ -139,6 +268,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
     ParseResult result;
     result.settings = settings;
     return result;
+  }
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return stop(kExitOk, kFullUsage);
+    if (arg == "--version") return stop(kExitOk, std::string("stemScan ") + kVersion);
   }
   if (args.size() < 4) return stop(kExitUsage, kUsage);
 
@@ -157,19 +290,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
   settings.nb_cols = static_cast<int>(cols);
   settings.out_base = args[3];
   settings.command_line = quotedCommandLine(args);
+  if (const std::string why = checkOutName(settings.out_base); !why.empty()) {
+    return stop(kExitUsage, why);
+  }
 
   bool scaleGiven = false;
+  std::set<std::string> given;
   for (std::size_t k = 4; k < args.size(); ++k) {
     const std::string& word = args[k];
     const std::size_t equals = word.find('=');
     StartupSettings::Option option;
     option.name = word.substr(0, equals);
-    if (equals != std::string::npos) {
-      const std::size_t next = word.find('=', equals + 1);
-      option.value = word.substr(equals + 1,
-                                 next == std::string::npos ? std::string::npos : next - equals - 1);
-    }
+    // The value is all that follows the first '=': a path or a text may hold more.
+    if (equals != std::string::npos) option.value = word.substr(equals + 1);
     const std::string& name = option.name;
+    if ((takesValue(name) || isFlag(name)) && name != "cot" && !given.insert(name).second) {
+      return stop(kExitUsage, "option " + name + " is given twice: give it once");
+    }
     if (isFlag(name)) {
       if (equals != std::string::npos) {
         return stop(kExitUsage, "option " + name + " takes no value: write " + name + " alone");
@@ -216,6 +353,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
     }
     settings.options.push_back(option);
   }
+  if (const std::string why = checkInputsAndOutputs(settings); !why.empty()) {
+    return stop(kExitUsage, why);
+  }
   ParseResult result;
   result.settings = settings;
   return result;
@@ -255,7 +395,8 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   FramePool::install();
   const ParseResult parsed = parseCommandLine(args, programDir);
   if (!parsed.settings) {
-    (parsed.message == kUsage ? std::cout : std::cerr) << parsed.message << std::endl;
+    (parsed.message == kUsage || parsed.status == kExitOk ? std::cout : std::cerr)
+        << parsed.message << std::endl;
     return parsed.status;
   }
   const StartupSettings& settings = *parsed.settings;
@@ -296,17 +437,20 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   if (!settings.record_path.empty()) {
     recorder = std::make_unique<RecordingWindowSystem>(*device, settings.record_path, *seed,
                                                        settings.command_line);
-    if (!recorder->isOpen()) {
-      std::cerr << "cannot write the session record " << settings.record_path << std::endl;
-      return kExitFailed;
-    }
   }
   WindowSystem& windows = recorder ? static_cast<WindowSystem&>(*recorder) : *device;
   installStopSignals();
   PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, windows, random);
   applyOptions(settings, analyzer, std::cout);
   analyzer.setShowProgress(script.has_value() && isatty(STDERR_FILENO));
-  return analyzer.run(kHalfWindow, settings.image_path, settings.out_base);
+  const int status = analyzer.start(kHalfWindow, settings.image_path, settings.out_base);
+  if (status != PlateAnalyzer::kRunOk) return status;
+  // The record is created only now: a run refused at its start leaves an earlier one alone.
+  if (recorder && !recorder->open()) {
+    std::cerr << "cannot write the session record " << settings.record_path << std::endl;
+    return kExitFailed;
+  }
+  return analyzer.analyse();
 }
 
 }  // namespace stemscan

@@ -15,6 +15,10 @@ namespace stemscan {
 class PlateAnalyzer;
 
 extern const char* const kUsage;
+// --help: every argument and option.
+extern const char* const kFullUsage;
+// --version.
+extern const char* const kVersion;
 
 // Exit statuses of the program.
 constexpr int kExitOk = 0;

@@ -1,6 +1,8 @@
 // A recorded session replays to the same tables, byte for byte.
 #include <gtest/gtest.h>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "main/command_line.h"
 #include "support/headless_run.h"
 #include "support/synthetic.h"
@@ -58,6 +60,7 @@ TEST(RecordReplay, ReplayingARecordGivesTheSameTables) {
 TEST(RecordReplay, UnwritableRecordStopsBeforeTheRun) {
   testing::TempDir dir;
   testing::writeFile(dir.file("s.txt"), "");
+  cv::imwrite(dir.file("x00.png"), testing::lightPlate(40, 30));
   testing::CapturedOutput output;
   EXPECT_EQ(stemScanMain({dir.file("x00.png"), "1", "1", dir.file("out"),
                           "--script=" + dir.file("s.txt"), "--record=" + dir.file("no/dir/r.txt")},

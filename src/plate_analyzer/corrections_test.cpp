@@ -130,7 +130,10 @@ TEST(MainWindowTitle, SaysThePhaseAndTheImageShown) {
   HeadlessRun run(plants(2), 4);
   std::vector<std::string> titles;
   run.onWait = [&](int) { titles.push_back(run.windows().window("StemScan").title); };
-  ASSERT_EQ(run.run(selectAllAndCalibrate(run.plate) + spaceKeys(2) + "key b\nkey q\n"), 0);
+  // A wait after the clicks shows the selection's title before the calibration's.
+  std::string script = selectAllAndCalibrate(run.plate);
+  script.insert(script.find("key space"), "timeout\n");
+  ASSERT_EQ(run.run(script + spaceKeys(2) + "key b\nkey q\n"), 0);
   auto seen = [&](const std::string& part) {
     for (const std::string& title : titles) {
       if (contains(title, part)) return true;
@@ -138,6 +141,7 @@ TEST(MainWindowTitle, SaysThePhaseAndTheImageShown) {
     return false;
   };
   EXPECT_TRUE(seen("StemScan - selection: 2 hypocotyls selected"));
+  EXPECT_TRUE(seen("StemScan - threshold calibration"));
   EXPECT_TRUE(seen("StemScan - image 2 of 4: plate01.png"));
   EXPECT_EQ(run.windows().window("StemScan").title,
             "StemScan - stored image 2 of 4: plate01.png (n: forward, v: save corrections)");

@@ -131,6 +131,17 @@ void PlateAnalyzer::updateTitle() {
   if (window_name.empty()) return;
   std::ostringstream title;
   title << window_name << " - ";
+  if (scale_.clicks >= 0) {
+    // The scale measure ('m') runs across the phases' own titles.
+    if (scale_.clicks < 2) {
+      title << (scale_.clicks == 0 ? "scale: click the first end" : "scale: click the other end")
+            << " (Esc: cancel)";
+    } else {
+      title << "scale: type the length in mm: " << scale_.typed << "_ (Enter: done, Esc: cancel)";
+    }
+    setMainTitle(title.str());
+    return;
+  }
   switch (phase_) {
     case Phase::kSelection: {
       int selectedCount = 0;
@@ -140,7 +151,18 @@ void PlateAnalyzer::updateTitle() {
       break;
     }
     case Phase::kCalibration:
-      title << "threshold calibration (space: done)";
+      if (calibrating_ >= 0) {
+        int k = 0;
+        int n = 0;
+        for (int i = 0; i < nb_snakes; ++i) {
+          if (!snakes[i].isInUse()) continue;
+          ++n;
+          if (i <= calibrating_) ++k;
+        }
+        title << "calibration: hypocotyl " << k << " of " << n << " (space: next)";
+      } else {
+        title << "threshold calibration (space: done, d: each hypocotyl)";
+      }
       break;
     case Phase::kRowBottoms:
       title << "row bottoms (space: skip or done)";
@@ -153,8 +175,12 @@ void PlateAnalyzer::updateTitle() {
       break;
     }
   }
-  if (title.str() == title_) return;
-  title_ = title.str();
+  setMainTitle(title.str());
+}
+
+void PlateAnalyzer::setMainTitle(const std::string& title) {
+  if (title == title_) return;
+  title_ = title;
   windows_.setTitle(window_name, title_);
 }
 

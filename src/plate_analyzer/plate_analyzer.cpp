@@ -1,5 +1,7 @@
 #include "plate_analyzer/plate_analyzer.h"
 
+#include <algorithm>
+
 namespace stemscan {
 
 const char* const kMainWindow = "StemScan";
@@ -47,13 +49,17 @@ void PlateAnalyzer::deactivateAll() {
 }
 
 void PlateAnalyzer::storeAll(unsigned t) {
+  // An image stored before, stored again: its lines on disk no longer hold.
+  if (t < stored_images_) restored_ = true;
+  stored_images_ = std::max(stored_images_, t + 1);
+  store.markAnalysed(t);
   for (int i = 0; i < nb_snakes; ++i) {
     if (snakes[i].isInUse()) {
       store.storeSnake(snakes[i], i, t);
     } else {
       store.clearEntry(i, t);  // switched off on an image stored before
     }
-    if (edited_[static_cast<std::size_t>(i)]) store.markCorrected(i, t);
+    store.setCorrected(i, t, edited_[static_cast<std::size_t>(i)]);
   }
 }
 
@@ -69,6 +75,8 @@ void PlateAnalyzer::restoreAll(unsigned t) {
     } else {
       s.deactivate();
     }
+    // A correction stored with the image stays one when the image is stored again.
+    edited_[static_cast<std::size_t>(i)] = store.isCorrected(i, t);
   }
 }
 

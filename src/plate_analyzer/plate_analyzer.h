@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <opencv2/core/mat.hpp>
 #include <optional>
@@ -33,7 +34,8 @@ enum InteractionMode { ModeNone = 0, ModeRowBottom = 2, ModeEdit = 3, ModeCalibr
 
 // The tuning parameters the sliders and the command line change.
 struct TuningParameters {
-  int smoothness = 20;
+  // Where the slider stands for the contours' own stiffness (an internal weight of 1.0).
+  int smoothness = 50;
   int smoothness_max = 50;
   float smoothness_scale = 1.0f;
   int threshold = 110;
@@ -78,8 +80,13 @@ class PlateAnalyzer {
   // True unless the user has walked back through the images already analysed.
   bool atPresent() const { return !present_; }
 
-  // Run loop.
+  // Run loop: run() is start() and, when that went well, analyse().
   int run(int halfWindow, const std::string& imagePath, const std::string& outBaseName);
+  // The start-up checks (the sequence, its times, what the outputs would replace, the tables'
+  // folder): kRunOk, or the status the run ends with. Nothing is written yet.
+  int start(int halfWindow, const std::string& imagePath, const std::string& outBaseName);
+  // The session itself, after a start() that went well: the windows, the phases, the images.
+  int analyse();
   bool openSequence(const std::string& imagePath);
   bool readNextFrame();
   void seedPool();
@@ -158,6 +165,9 @@ class PlateAnalyzer {
   bool parseOverlayName(const std::string& value);
   // False, saying why, when an overlay image could replace a frame of the sequence or a table.
   bool overlaysSpareInputs(const std::string& outputName) const;
+  // False, saying why, when an output would replace an image of the sequence, or a file that
+  // StemScan did not write.
+  bool outputsSpareInputs(const std::string& outputName) const;
   // Queues the overlay image of time index t; it is written on a second thread.
   void saveOverlay(unsigned t);
   // Returns once every queued overlay image is on disk (or reported as not written).
@@ -223,6 +233,8 @@ class PlateAnalyzer {
   };
 
   // Run phases.
+  // Prints how to use the windows, where a person sees them.
+  void instruct(std::initializer_list<const char*> lines) const;
   void selectionPhase();
   void calibrationPhase();
   void rowBottomPhase();
@@ -266,6 +278,9 @@ class PlateAnalyzer {
   }
   // The main window's title: where the user is (the phase, or the image shown).
   void updateTitle();
+  void setMainTitle(const std::string& title);
+  // " (hypocotyl i, row r, col c, image t: file)": which contour a tracker's message is about.
+  std::string trackerContext(int i) const;
 
   // Stops the run in order (tables written) with a message and the run's exit status: when a
   // scripted session ends in a wait that only a key it lacks can end, on a signal, or when the
@@ -306,8 +321,11 @@ class PlateAnalyzer {
   std::vector<bool> created_;
   std::vector<bool> edited_;
   std::vector<bool> base_set_;  // the user put the base (row bottom, Shift + Ctrl, a drag)
+  unsigned stored_images_ = 0;  // images stored so far: 0 ... stored_images_ - 1
+  bool restored_ = false;       // an image was stored again since the tables were written
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;
+  int calibrating_ = -1;  // the hypocotyl calibrated on its own ('d'); -1 for none
   std::string title_;
   std::unique_ptr<ResultTables> tables_;
   std::unique_ptr<Exports> exports_;

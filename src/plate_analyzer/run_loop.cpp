@@ -21,12 +21,23 @@ constexpr int kSeedSquare = 30;
 
 int PlateAnalyzer::run(int halfWindow, const std::string& imagePath,
                        const std::string& outBaseName) {
+  const int status = start(halfWindow, imagePath, outBaseName);
+  return status == kRunOk ? analyse() : status;
+}
+
+int PlateAnalyzer::start(int halfWindow, const std::string& imagePath,
+                         const std::string& outBaseName) {
   setHalfWindowAll(halfWindow);
   // Everything that can refuse the run does so before a window opens or a file is written.
   if (!openSequence(imagePath)) return kRunFailed;
   if (!timeEveryImage()) return kRunRefused;
   if (!overlaysSpareInputs(outBaseName)) return kRunRefused;
+  if (!outputsSpareInputs(outBaseName)) return kRunRefused;
   if (!openResultFiles(outBaseName)) return kRunFailed;
+  return kRunOk;
+}
+
+int PlateAnalyzer::analyse() {
   std::cout << "initializing display" << std::endl;
   createMainWindow(kMainWindow);
   readNextFrame();
@@ -96,14 +107,17 @@ bool PlateAnalyzer::timeEveryImage() {
 }
 
 bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
-  if (frame.empty()) {
-    std::cerr << "cannot read image " << name << "; skipped" << std::endl;
-    return false;
-  }
-  if (frame.size() != frame_size_) {
-    std::cerr << "image " << name << " is " << frame.cols << " x " << frame.rows << ", not "
+  // An image of another size is not decoded: its header gives the size.
+  const cv::Size size =
+      frame.empty() && grabber->lastHeaderSize() ? *grabber->lastHeaderSize() : frame.size();
+  if (size != frame_size_ && !size.empty()) {
+    std::cerr << "image " << name << " is " << size.width << " x " << size.height << ", not "
               << frame_size_.width << " x " << frame_size_.height
               << " like the first image; skipped" << std::endl;
+    return false;
+  }
+  if (frame.empty()) {
+    std::cerr << "cannot read image " << name << "; skipped" << std::endl;
     return false;
   }
   if (roi_active) resetZoom(false);
@@ -211,15 +225,18 @@ bool PlateAnalyzer::beginModalWait() {
   return true;
 }
 
+void PlateAnalyzer::instruct(std::initializer_list<const char*> lines) const {
+  if (windows_.headless()) return;  // nobody sees the windows the lines are about
+  for (const char* line : lines) std::cout << line << std::endl;
+}
+
 void PlateAnalyzer::selectionPhase() {
   phase_ = Phase::kSelection;
   updateTitle();
-  std::cout << "press 'i' to enlarge the window and 'o' to make it smaller" << std::endl;
-  std::cout << "select the hypocotyls with (ctl)alt-right click" << std::endl;
-  std::cout << "(where the desktop takes Alt + right click for itself, use Ctrl + Alt + right "
-               "click)"
-            << std::endl;
-  std::cout << "press <space> when you are done" << std::endl;
+  instruct({"press 'i' to enlarge the window and 'o' to make it smaller",
+            "select the hypocotyls with (ctl)alt-right click",
+            "(where the desktop takes Alt + right click for itself, use Ctrl + Alt + right click)",
+            "press <space> when you are done"});
   if (!waitForKey(' ', kSetupSliceMs, true)) return;
   bool any = false;
   for (const Snake& s : snakes) any = any || s.isInUse();
@@ -230,10 +247,10 @@ void PlateAnalyzer::calibrationPhase() {
   phase_ = Phase::kCalibration;
   setMode(ModeCalibrate);
   resetZoom(true);
-  std::cout << "calibrate the thresholding using the slider" << std::endl;
-  std::cout << "press 'i' to enlarge the window and 'o' to make it smaller" << std::endl;
-  std::cout << "press 'd' to calibrate each hypocotyl separately" << std::endl;
-  std::cout << "press <space> when you are done" << std::endl;
+  updateTitle();
+  instruct({"calibrate the thresholding using the slider",
+            "press 'i' to enlarge the window and 'o' to make it smaller",
+            "press 'd' to calibrate each hypocotyl separately", "press <space> when you are done"});
   calibrateThresholds(-2);
   trackHypocotyls(-1);
   refreshDisplay(kRed);
@@ -243,18 +260,16 @@ void PlateAnalyzer::rowBottomPhase() {
   phase_ = Phase::kRowBottoms;
   setMode(ModeRowBottom);
   updateTitle();
-  std::cout << "use the mouse to set the bottom of hypocotyl rows or press <space> to skip "
-               "(skipping recommended)"
-            << std::endl;
+  instruct(
+      {"use the mouse to set the bottom of hypocotyl rows or press <space> to skip (skipping "
+       "recommended)"});
   waitForKey(' ', kSetupSliceMs, false);
 }
 
 void PlateAnalyzer::monitor() {
-  std::cout << "********" << std::endl;
-  std::cout << "you can now monitor the semi-automatic hypocotyl phenotyping" << std::endl;
-  std::cout << "press <space> to go to the next image" << std::endl;
-  std::cout << "refer to the manual for details" << std::endl;
-  std::cout << "********" << std::endl;
+  instruct({"********", "you can now monitor the semi-automatic hypocotyl phenotyping",
+            "press <space> to go to the next image", "refer to the manual for details",
+            "********"});
   setMode(ModeEdit);
   phase_ = Phase::kMonitoring;
   ProgressLine progress(std::cerr, show_progress_);

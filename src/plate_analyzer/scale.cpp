@@ -21,6 +21,7 @@ void PlateAnalyzer::startScaleMeasure() {
   scale_.clicks = 0;
   std::cout << "scale: left click on the two ends of a known length on the ruler (Esc: cancel)"
             << std::endl;
+  updateTitle();
 }
 
 bool PlateAnalyzer::onScaleClick(const Vec2& p) {
@@ -28,15 +29,19 @@ bool PlateAnalyzer::onScaleClick(const Vec2& p) {
   scale_.ends[scale_.clicks++] = p;
   if (scale_.clicks == 1) {
     std::cout << "scale: first end at " << p.x << " " << p.y << "; now the other" << std::endl;
+    updateTitle();
     return true;
   }
   const float pixels = norm(scale_.ends[1] - scale_.ends[0]);
   if (!(pixels > 0.0f)) {
     std::cout << "scale: the two ends are the same point; click the first end again" << std::endl;
     scale_.clicks = 0;
+    updateTitle();
     return true;
   }
-  std::cout << "scale: " << pixels << " px; type that length in mm and press Enter: " << std::flush;
+  // The length typed shows in the title bar: the console line ends here, whatever comes next.
+  std::cout << "scale: " << pixels << " px; type that length in mm and press Enter" << std::endl;
+  updateTitle();
   return true;
 }
 
@@ -45,23 +50,30 @@ bool PlateAnalyzer::onScaleKey(int code) {
   const int key = code & 0xff;
   if (key == kEscape) {
     scale_ = ScaleMeasure();
-    std::cout << std::endl << "scale: cancelled" << std::endl;
+    std::cout << "scale: cancelled" << std::endl;
+    updateTitle();
     return true;
   }
   if (scale_.clicks < 2) return false;  // keys act as usual until both ends are clicked
+  // A finished script answers every wait with <space>: the length it lacks never comes.
+  if (windows_.inputExhausted()) {
+    scale_ = ScaleMeasure();
+    stopRun("the session script ended while the scale waited for its length in mm", kRunFailed);
+    return true;
+  }
   if ((key >= '0' && key <= '9') || key == '.') {
     scale_.typed += static_cast<char>(key);
-    std::cout << static_cast<char>(key) << std::flush;
+    updateTitle();
   } else if (key == kBackspace && !scale_.typed.empty()) {
     scale_.typed.pop_back();
-    std::cout << "\b \b" << std::flush;
+    updateTitle();
   } else if (key == kEnter || key == kNewLine) {
     double mm = 0.0;
-    std::cout << std::endl;
     if (!parsePositive(scale_.typed, &mm)) {
-      std::cout << "scale: \"" << scale_.typed
-                << "\" is not a length in mm; type it again: " << std::flush;
+      std::cout << "scale: \"" << scale_.typed << "\" is not a length in mm; type it again"
+                << std::endl;
       scale_.typed.clear();
+      updateTitle();
       return true;
     }
     const float pixels = norm(scale_.ends[1] - scale_.ends[0]);
@@ -71,6 +83,7 @@ bool PlateAnalyzer::onScaleKey(int code) {
     line << "scale: " << *experiment.px_per_mm << " px/mm";
     std::cout << line.str() << std::endl;
     scale_ = ScaleMeasure();
+    updateTitle();
   }
   // While a length is typed, no other key acts.
   return code != kNoKey;

@@ -104,10 +104,21 @@ void PlateAnalyzer::calibrateThresholds(int which) {
   } else if (which == -1) {
     for (int i = 0; i < nb_snakes && !stopped_; ++i) {
       if (!snakes[i].isInUse()) continue;
+      calibrating_ = i;
+      updateTitle();
       openThresholdWindow(i);
-      waitForKey(' ', kSliceMs, false);
+      // 'i' and 'o' resize the threshold window here as in the calibration of all at once.
+      while (!stopped_) {
+        const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
+        if (interrupted() || key == ' ') break;
+        if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(i);
+        if (key == 'i') scaleThresholdWindow(-1.0f);
+        if (key == 'o') scaleThresholdWindow(1.0f);
+      }
       resetZoom(true);
     }
+    calibrating_ = -1;
+    updateTitle();
   } else if (which >= 0 && which < nb_snakes && snakes[which].isInUse()) {
     std::cout << "resetting thresholding for hypocotyl " << which << std::endl;
     std::cout << "press 'g' when done" << std::endl;

@@ -4,6 +4,7 @@
 // which draw from the run's one random source, stay in order, and so do the messages.
 #include <atomic>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -96,7 +97,32 @@ void inTwoStepsOnTwoThreads(std::size_t n, const First& first, const Second& sec
   });
 }
 
+// The tracker's message lines that start with `start` (all with an empty one), each followed
+// by `where`.
+std::string withContext(const std::string& text, const std::string& start,
+                        const std::string& where) {
+  std::string out;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(from, end - from);
+    if (!line.empty() && line.compare(0, start.size(), start) == 0) line += where;
+    out += line + "\n";
+    from = end + 1;
+  }
+  return out;
+}
+
 }  // namespace
+
+std::string PlateAnalyzer::trackerContext(int i) const {
+  const std::string file =
+      grabber ? std::filesystem::path(grabber->lastName()).filename().string() : "";
+  return " (hypocotyl " + std::to_string(i) + ", row " + std::to_string(i / nb_cols + 1) +
+         ", col " + std::to_string(i % nb_cols + 1) + ", image " + std::to_string(timeIndex()) +
+         ": " + file + ")";
+}
 
 void PlateAnalyzer::trackHypocotyls(int endMode) {
   if (mask.empty()) return;
@@ -148,8 +174,9 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
   // order, then follow them side by side.
   std::vector<std::vector<std::vector<int>>> orders(inUse.size());
   for (std::size_t k = 0; k < inUse.size(); ++k) {
-    std::cerr << err[k].str();
-    std::cout << out[k].str();
+    const std::string where = trackerContext(inUse[k]);
+    std::cerr << withContext(err[k].str(), "", where);
+    std::cout << withContext(out[k].str(), "bad position", where);
     if (!refined[k]) orders[k] = snakes[inUse[k]].visitingOrders(10, endMode, random_);
   }
   for (const std::vector<std::size_t>& group : sharing) {

@@ -36,10 +36,11 @@ void ResultStore::markSkipped(unsigned t) {
   skipped[t] = true;
 }
 
-void ResultStore::markCorrected(unsigned s, unsigned t) {
+void ResultStore::setCorrected(unsigned s, unsigned t, bool value) {
+  if (!value && (s >= corrected.size() || t >= corrected[s].size())) return;
   if (corrected.size() <= s) corrected.resize(static_cast<std::size_t>(s) + 1);
   if (corrected[s].size() <= t) corrected[s].resize(static_cast<std::size_t>(t) + 1, false);
-  corrected[s][t] = true;
+  corrected[s][t] = value;
 }
 
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {

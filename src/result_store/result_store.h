@@ -25,8 +25,12 @@ class ResultStore {
   // Image t could not be read: it still has its line of the tables, with no entry.
   void markSkipped(unsigned t);
   bool isSkipped(unsigned t) const { return t < skipped.size() && skipped[t]; }
-  // The user corrected hypocotyl s by hand on image t.
-  void markCorrected(unsigned s, unsigned t);
+  // Image t was analysed: it has its line of the tables, even where no contour is stored.
+  void markAnalysed(unsigned t) {
+    if (lastTime < t) lastTime = t;
+  }
+  // Whether the contour stored for hypocotyl s at image t holds a correction by hand.
+  void setCorrected(unsigned s, unsigned t, bool corrected);
   bool isCorrected(unsigned s, unsigned t) const {
     return s < corrected.size() && t < corrected[s].size() && corrected[s][t];
   }
