@@ -69,6 +69,19 @@ bool PlateAnalyzer::overlaysSpareInputs(const std::string& outputName) const {
   if (!trace) {
     for (const std::string& name : ResultTables::tableNames(outputName)) inputs.push_back(name);
   }
+  // Overlays named like the sequence's images would join it in a later run (which leaves out
+  // a number written twice, but only then).
+  const fs::path sequence(grabber->prefix + "0" + grabber->extension);
+  const fs::path overlays(image_prefix + "0." + image_ext);
+  auto folder = [](const fs::path& path) {
+    return path.parent_path().empty() ? std::string(".") : path.parent_path().string();
+  };
+  if (sequence.filename() == overlays.filename() && samePath(folder(sequence), folder(overlays))) {
+    std::cerr << "warning: the overlay images " << overlayFileName(image_prefix, 0, image_ext)
+              << ", ... are named like the images of the sequence: a later run on it leaves them "
+                 "out where their numbers repeat an image's; a folder of their own keeps them apart"
+              << std::endl;
+  }
   std::error_code error;
   std::set<fs::path> taken;
   for (const std::string& input : inputs) taken.insert(fs::weakly_canonical(input, error));
@@ -172,7 +185,7 @@ bool PlateAnalyzer::printSummary() const {
     printNames(std::cerr, "tables not written:", failed, " (see the messages above)");
     return false;
   }
-  store.writeSummary(std::cout);
+  store.writeSummary(std::cout, file_names_);
   return true;
 }
 

@@ -256,14 +256,17 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   box &= cv::Rect(0, 0, mask.cols, mask.rows);
   if (box.width < 3 || box.height < 3) return false;
   // Specks of light inside a stem would make its tube porous and shallow: where there are many,
-  // each pixel of the box (and of a little around it, which a coarse tube may read) first takes
+  // each pixel of the box (and of a little around it, which a coarse tube reads) first takes
   // the majority of its 3 x 3 neighbourhood, twice: where a third of a stem's pixels came out
   // light, one pass still leaves a sixth of them light.
   const cv::Mat* stem = &mask;
   cv::Mat cleaned;
   if (specksAlong(mask, line) >= settings.specks) {
     cleaned.create(mask.size(), CV_8UC1);
-    const cv::Rect around = grownWithin(box, 2, cv::Rect(0, 0, mask.cols, mask.rows));
+    // A coarse search tube starts on a whole coarse pixel: up to kMaxSearchScale - 1 pixels
+    // before the box.
+    const cv::Rect around =
+        grownWithin(box, 2 + kMaxSearchScale - 1, cv::Rect(0, 0, mask.cols, mask.rows));
     cv::Mat part = cleaned(around);
     cv::Mat once;
     cv::medianBlur(mask(around), once, 3);
@@ -277,6 +280,12 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   for (const Vec2& p : line) under.push_back(tube.depth(p));
   std::nth_element(under.begin(), under.begin() + under.size() / 2, under.end());
   const float radius = under[under.size() / 2];
+  // A stem stands out of a light background within the box; where the contour lies in dark as
+  // wide as the box (a threshold that makes almost everything dark), there is no stem to follow,
+  // and the searches below, whose reach grows with the radius, would run over the whole image.
+  if (!(radius > 0.0f) || 2.0f * radius > static_cast<float>(std::min(box.width, box.height))) {
+    return false;
+  }
   // The base back on the centreline, at its own height or on the narrowing it was carried to.
   const Vec2 tracked = line.front();
   Vec2 base = line.back();

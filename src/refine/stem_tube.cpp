@@ -194,7 +194,7 @@ std::vector<cv::Point> middleLineNear(const Tube& tube, const Vec2& p, int reach
 }  // namespace
 
 Tube searchTube(const cv::Mat& mask, const Tube& tube, float radius) {
-  const int scale = std::clamp(static_cast<int>(radius / 8.0f), 1, 4);
+  const int scale = std::clamp(static_cast<int>(radius / 8.0f), 1, kMaxSearchScale);
   return scale == 1 ? tube : Tube(mask, tube.region(), scale);
 }
 

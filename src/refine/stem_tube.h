@@ -79,9 +79,13 @@ inline float crestOffset(float a, float b, float c) {
   return bend < 0.0f ? std::clamp(0.5f * (a - c) / bend, -0.5f, 0.5f) : 0.0f;
 }
 
+// The coarsest pixels of a search tube, in image pixels a side.
+constexpr int kMaxSearchScale = 4;
+
 // The tube a stem's path is looked for on: where the stem is wide (`radius` pixels), a coarse
-// copy of `tube` made from `mask`, whose pixels of an eighth of the radius still show its middle
-// line; `tube` itself otherwise.
+// copy of `tube` made from `mask`, whose pixels of an eighth of the radius (at most
+// kMaxSearchScale) still show its middle line; `tube` itself otherwise. The coarse copy reads
+// `mask` from up to kMaxSearchScale - 1 pixels before the tube's region.
 Tube searchTube(const cv::Mat& mask, const Tube& tube, float radius);
 
 // The cheapest path through `tube` from its pixel nearest `start` to the far end of the tube's

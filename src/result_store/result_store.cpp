@@ -102,7 +102,13 @@ void ResultStore::writeTips(std::ostream& out, unsigned from, unsigned to) const
   });
 }
 
-void ResultStore::writeSummary(std::ostream& out) const {
+void ResultStore::writeSummary(std::ostream& out, const std::vector<std::string>& files) const {
+  // The index counts from 0 like the tables' lines; the file name says which photograph it is.
+  auto image = [&files](std::size_t t) {
+    std::string text = "image " + std::to_string(t);
+    if (t < files.size()) text += " (" + files[t] + ")";
+    return text;
+  };
   Snake scratch(5);
   for (std::size_t s = 0; s < series.size(); ++s) {
     const auto& times = series[s];
@@ -113,8 +119,8 @@ void ResultStore::writeSummary(std::ostream& out) const {
     while (times[last].empty()) --last;
     const float from = loadContour(scratch, times[first]).length();
     const float to = loadContour(scratch, times[last]).length();
-    out << "hypocotyl " << s << ": " << from << " px at image " << first << ", " << to
-        << " px at image " << last << ", growth " << to - from << " px" << std::endl;
+    out << "hypocotyl " << s << ": " << from << " px at " << image(first) << ", " << to << " px at "
+        << image(last) << ", growth " << to - from << " px" << std::endl;
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "snake/snake.h"
@@ -52,8 +53,9 @@ class ResultStore {
   void writeSegments(std::ostream& out, unsigned from = 0, unsigned to = kEnd) const;
   void writeTips(std::ostream& out, unsigned from = 0, unsigned to = kEnd) const;
 
-  // One line per hypocotyl with records: its first and last length and their difference.
-  void writeSummary(std::ostream& out) const;
+  // One line per hypocotyl with records: its first and last length and their difference, each
+  // image named by its index and, where `files` holds it, its file name.
+  void writeSummary(std::ostream& out, const std::vector<std::string>& files = {}) const;
 
   std::vector<std::vector<std::vector<Vec2>>> series;
   unsigned lastTime = 0;
