@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "main/command_line.h"
+#include "tools/benchmark/tool_usage.h"
 #include "tools/sample/evaluation.h"
 #include "tools/sample/plate_renderer.h"
 
@@ -217,6 +218,14 @@ int realSequence(const std::string& data, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (stemscan::tools::helpAsked(
+          argc, argv,
+          "usage: stemscan-benchmark [FOLDER] [CRY1_FOLDER]\n"
+          "Renders synthetic plates into FOLDER (default: a new temporary folder), analyses them\n"
+          "and the cry1 photographs (default ../shared/data/cry1) in both modes, and prints how\n"
+          "far the measurements are from the truth.")) {
+    return 0;
+  }
   std::string root = argc > 1 ? argv[1] : "";
   if (root.empty()) {
     char pattern[] = "/tmp/stemscan-benchmark-XXXXXX";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "main/command_line.h"
+#include "tools/benchmark/tool_usage.h"
 
 namespace {
 
@@ -41,6 +42,13 @@ double secondsFor(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (stemscan::tools::helpAsked(
+          argc, argv,
+          "usage: stemscan-table-benchmark [FOLDER] [IMAGES]\n"
+          "Writes IMAGES tiny frames (default 10000) into FOLDER (default table_benchmark),\n"
+          "analyses them with and without the tables, and prints both times and their ratio.")) {
+    return 0;
+  }
   const fs::path folder = argc > 1 ? argv[1] : "table_benchmark";
   const int images = argc > 2 ? std::stoi(argv[2]) : 10000;
   fs::create_directories(folder);

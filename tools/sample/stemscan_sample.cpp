@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
     double v2 = 0;
     const bool numeric = number(value, &v);
     bool ok = true;
+    if (key == "--help" || key == "-h") {
+      std::cout << kHelp << std::endl;
+      return 0;
+    }
     if (key == "--out") {
       folder = value;
     } else if (key == "--name") {
