@@ -3,36 +3,32 @@
 # with its status at the end. A failed plate does not stop the others.
 #
 # usage: scripts/batch.sh PLATES.csv [JOBS]
-# JOBS: plates at once (default: the number of cores). See scripts/batch_plate.sh for the list.
-# Exit status 0 when every plate succeeded, 1 otherwise.
+# JOBS: plates at once (default: the number of cores). The list's columns are described in
+# scripts/plate_list.sh. Exit status 0 when every plate succeeded, 1 otherwise, 2 for a list
+# that cannot be used.
 set -uo pipefail
 
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/plate_list.sh"
+
+[ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: scripts/batch.sh PLATES.csv [JOBS]" >&2; exit 2; }
 list=$1
 jobs=${2:-$(nproc)}
-here=$(cd "$(dirname "$0")" && pwd)
-[ -f "$list" ] || { echo "no plate list $list" >&2; exit 2; }
-count=$(tail -n +2 "$list" | grep -vc '^[[:space:]]*$')
-[ "$count" -gt 0 ] || { echo "$list lists no plate" >&2; exit 2; }
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "JOBS must be a whole number from 1, not $jobs" >&2; exit 2; }
+plate_list_load "$list" || exit 2
+plate_list_check_outs "$list" || exit 2
+count=${#PLATE_LINES[@]}
+# Every plate's fields are checked before any runs.
+for n in $(seq "$count"); do
+  plate_select "$n"
+  plate_arguments "$list:${PLATE_LINE_NUMBERS[$((n - 1))]}" 2>/dev/null || {
+    plate_arguments "$list:${PLATE_LINE_NUMBERS[$((n - 1))]}"
+    exit 2
+  }
+done
 
 echo "analysing $count plates, $jobs at once"
-if command -v parallel >/dev/null; then
-  seq "$count" | parallel --will-cite -j "$jobs" bash "$here/batch_plate.sh" "$list" {}
-else
-  seq "$count" | xargs -P "$jobs" -I{} bash "$here/batch_plate.sh" "$list" {}
-fi
+# xargs runs the script itself, with the list's path as one argument: no shell reads it.
+seq "$count" | xargs -P "$jobs" -n 1 bash "$here/batch_plate.sh" "$list"
 
-echo "summary:"
-dir=$(dirname "$list")
-failed=0
-for n in $(seq "$count"); do
-  out=$(grep -v '^[[:space:]]*$' "$list" | sed -n "$((n + 1))p" | tr -d '\r' | cut -d, -f4)
-  status=$(cat "$dir/$out.status" 2>/dev/null || echo "not run")
-  if [ "$status" = 0 ]; then
-    echo "  plate $n  $out  done"
-  else
-    echo "  plate $n  $out  FAILED ($status; see $out.log)"
-    failed=$((failed + 1))
-  fi
-done
-echo "$((count - failed)) of $count plates done, $failed failed"
-[ "$failed" -eq 0 ]
+bash "$here/batch_summary.sh" "$list"

@@ -3,49 +3,33 @@
 # scripts/batch.slurm.
 #
 # usage: batch_plate.sh PLATES.csv N
-# The list is a CSV with the header image,rows,cols,out,script and, optionally, more columns
-# named after options (interval, times, layout, px-per-mm, dpi, seed, growth, imagefile, base);
-# an empty cell leaves that option out. Fields hold no commas. Paths are relative to the list's
+# The list's columns are described in scripts/plate_list.sh. Paths are relative to the list's
 # folder. The plate's console output goes to <out>.log and its exit status to <out>.status.
 # STEMSCAN names the program (default: build/stemScan of this repository).
 set -uo pipefail
 
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/plate_list.sh"
+
+[ $# -eq 2 ] || { echo "usage: batch_plate.sh PLATES.csv N" >&2; exit 2; }
 list=$1
 n=$2
-here=$(cd "$(dirname "$0")/.." && pwd)
-stemscan=${STEMSCAN:-$here/build/stemScan}
+stemscan=${STEMSCAN:-$here/../build/stemScan}
 [ -x "$stemscan" ] || { echo "plate $n: no program at $stemscan (build StemScan first)" >&2; exit 2; }
+[[ $n =~ ^[0-9]+$ ]] || { echo "plate $n: not a plate number" >&2; exit 2; }
+plate_list_load "$list" || exit 2
+if [ "$n" -lt 1 ] || [ "$n" -gt "${#PLATE_LINES[@]}" ]; then
+  echo "plate $n: $list lists plates 1 to ${#PLATE_LINES[@]} (counted from 1)" >&2
+  exit 2
+fi
+plate_select "$n"
+plate_arguments "$list:${PLATE_LINE_NUMBERS[$((n - 1))]}" || exit 2
+
+case $stemscan in /*) ;; *) stemscan=$(pwd)/$stemscan ;; esac
 cd "$(dirname "$list")" || exit 2
-list=$(basename "$list")
-
-header=$(head -n 1 "$list" | tr -d '\r')
-line=$(grep -v '^[[:space:]]*$' "$list" | sed -n "$((n + 1))p" | tr -d '\r')
-[ -n "$line" ] || { echo "plate $n: $list has no plate $n" >&2; exit 2; }
-IFS=, read -r -a names <<<"$header"
-IFS=, read -r -a values <<<"$line"
-
-declare -A plate
-for k in "${!names[@]}"; do plate[${names[$k]}]=${values[$k]:-}; done
-for column in image rows cols out script; do
-  [ -n "${plate[$column]:-}" ] || { echo "plate $n: no $column in $list" >&2; exit 2; }
-done
-
-args=("${plate[image]}" "${plate[rows]}" "${plate[cols]}" "${plate[out]}"
-  "--script=${plate[script]}")
-for k in "${!names[@]}"; do
-  name=${names[$k]}
-  value=${values[$k]:-}
-  case $name in
-    image | rows | cols | out | script) ;;
-    imagefile | cot) [ -n "$value" ] && args+=("$name=$value") ;;
-    base | trace) [[ $value =~ ^(1|yes|true)$ ]] && args+=("--$name") ;;
-    *) [ -n "$value" ] && args+=("--$name=$value") ;;
-  esac
-done
-
-out=${plate[out]}
+out=${PLATE[out]}
 mkdir -p "$(dirname "$out")"
-"$stemscan" "${args[@]}" >"$out.log" 2>&1
+"$stemscan" "${PLATE_ARGS[@]}" >"$out.log" 2>&1
 status=$?
 echo "$status" >"$out.status"
 if [ "$status" -eq 0 ]; then
