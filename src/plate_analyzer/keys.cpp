@@ -105,10 +105,12 @@ void PlateAnalyzer::restoreSnakes(const std::vector<SnakeState>& states) {
 
 void PlateAnalyzer::stepBack() {
   const unsigned shown = timeIndex();
+  // Loading an image clears the marks of corrections: those of the image shown are kept first.
+  const std::vector<bool> editedShown = edited_;
   // Look for the nearest earlier image that can still be read.
   for (unsigned t = shown; t-- > 0;) {
     if (!loadFrame(t)) continue;
-    if (!present_) present_ = Present{shown, captureSnakes(), edited_};
+    if (!present_) present_ = Present{shown, captureSnakes(), editedShown};
     restoreAll(t);
     refreshDisplay(kRed);
     return;
