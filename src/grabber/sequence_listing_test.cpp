@@ -3,6 +3,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "grabber/image_header.h"
 #include "grabber/img_grabber.h"
 #include "support/synthetic.h"
 
@@ -47,6 +48,45 @@ TEST(CameraSequence, IsEveryLaterFileOfTheSameNameInNumericOrder) {
   mixed.grab(frame);
   EXPECT_EQ(mixed.lastName(), dir.file("plate10.png"));
   EXPECT_FALSE(frame.empty());
+}
+
+TEST(CameraSequence, NumbersOfAnyLengthAreOrderedAcrossAMonthAndLeftOutWhereRepeated) {
+  TempDir dir;
+  // Date-and-time stamps across a month's end and a 13-digit millisecond clock.
+  writeTiny(dir,
+            {"20100131220000.png", "20100131230000.png", "20100201000000.png", "20100201010000.png",
+             "1264978800000.jpg", "1264982400000.jpg", "9999999999999999999999.jpg"});
+  testing::CapturedOutput output;
+  ImgGrabber stamps(dir.file("20100131220000.png"), 30);
+  EXPECT_EQ(namesOf(stamps),
+            (std::vector<std::string>{"20100131220000.png", "20100131230000.png",
+                                      "20100201000000.png", "20100201010000.png"}));
+  ImgGrabber clock(dir.file("1264978800000.jpg"), 30);
+  EXPECT_EQ(namesOf(clock), (std::vector<std::string>{"1264978800000.jpg", "1264982400000.jpg",
+                                                      "9999999999999999999999.jpg"}));
+  EXPECT_EQ(clock.fileNumber(clock.getFirst() + 2), "9999999999999999999999");
+
+  // Overlays an earlier run wrote beside the sequence (imagefile=plate.png) have the numbers of
+  // its images in another width: they are named and left out.
+  writeTiny(dir, {"plate00.png", "plate01.png", "plate02.png", "plate000.png", "plate001.png",
+                  "plate002.png"});
+  ImgGrabber plates(dir.file("plate00.png"), 30);
+  EXPECT_EQ(namesOf(plates),
+            (std::vector<std::string>{"plate00.png", "plate01.png", "plate02.png"}));
+  EXPECT_TRUE(testing::contains(output.err(), "plate001.png has the number of "));
+}
+
+TEST(ImageHeaders, GiveTheSizeWithoutDecoding) {
+  TempDir dir;
+  const cv::Mat image(37, 53, CV_8UC3, cv::Scalar(10, 20, 30));
+  for (const char* name : {"a.png", "a.jpg", "a.bmp", "a.tif"}) {
+    ASSERT_TRUE(cv::imwrite(dir.file(name), image));
+    const std::optional<cv::Size> size = imageSizeFromHeader(dir.file(name));
+    ASSERT_TRUE(size.has_value()) << name;
+    EXPECT_EQ(*size, cv::Size(53, 37)) << name;
+  }
+  testing::writeFile(dir.file("notes.png"), "not an image");
+  EXPECT_FALSE(imageSizeFromHeader(dir.file("notes.png")).has_value());
 }
 
 }  // namespace

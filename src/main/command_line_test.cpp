@@ -8,6 +8,7 @@
 
 #include "gui/scripted_window_system.h"
 #include "plate_analyzer/plate_analyzer.h"
+#include "support/headless_run.h"
 #include "support/synthetic.h"
 
 namespace stemscan {
@@ -138,6 +139,22 @@ TEST(CommandLine, RefusedInputsSayWhyAndExitWithStatus) {
       {{"img.png", "1", "6", "out", "-trace"}, 2, "unknown option -trace"},
       {{"img.png", "1", "6", "out", "--base=no"}, 2, "option --base takes no value"},
       {{"img.png", "1", "6", "out", "--trace="}, 2, "option --trace takes no value"},
+      // Numbers that would make the tables' times or millimetres infinite.
+      {{"img.png", "1", "6", "out", "--interval=1e308"}, 2, "invalid --interval value 1e308"},
+      {{"img.png", "1", "6", "out", "--px-per-mm=1e-310"}, 2, "invalid --px-per-mm value"},
+      {{"img.png", "1", "6", "out", "--dpi=1e-320"}, 2, "invalid --dpi value 1e-320"},
+      {{"img.png", "1", "6", "out", "--dpi=inf"}, 2, "invalid --dpi value inf"},
+      // Out names that cannot be a base name.
+      {{"img.png", "1", "6", ""}, 2, "the out name is empty"},
+      {{"img.png", "1", "6", "/tmp"}, 2, "the out name /tmp is a folder"},
+      {{"img.png", "1", "6", "results/"}, 2, "is a folder"},
+      // An option given twice: which one was meant?
+      {{"img.png", "1", "6", "out", "--seed=1", "--seed=2"}, 2, "option --seed is given twice"},
+      {{"img.png", "1", "6", "out", "--interval=5", "--interval=6"},
+       2,
+       "--interval is given twice"},
+      {{"img.png", "1", "6", "out", "imagefile=a.png", "imagefile=b.png"}, 2, "given twice"},
+      {{"img.png", "1", "6", "out", "--refine", "--refine"}, 2, "--refine is given twice"},
   };
   for (const Refusal& refusal : cases) {
     CapturedOutput output;
@@ -146,6 +163,54 @@ TEST(CommandLine, RefusedInputsSayWhyAndExitWithStatus) {
     EXPECT_TRUE(contains(output.out() + output.err(), refusal.message))
         << output.out() << output.err();
   }
+}
+
+TEST(CommandLine, HelpAndVersionPrintWithStatusZero) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"img.png", "1", "6", "out", "-h"}}) {
+    CapturedOutput output;
+    EXPECT_EQ(stemScanMain(args, "/prog"), 0);
+    for (const char* option : {"imagefile=", "--trace", "--growth=", "--base", "--refine",
+                               "cot=", "--script=", "--seed=", "--record=", "--interval=",
+                               "--times=", "--layout=", "--px-per-mm=", "--dpi=", "--version"}) {
+      EXPECT_TRUE(contains(output.out(), option)) << option;
+    }
+    EXPECT_TRUE(output.err().empty());
+  }
+  CapturedOutput output;
+  EXPECT_EQ(stemScanMain({"--version"}, "/prog"), 0);
+  EXPECT_TRUE(contains(output.out(), std::string("stemScan ") + kVersion));
+}
+
+TEST(CommandLine, ValuesKeepEveryEqualsSignAndTheRecordReplaysAnyArgument) {
+  const ParseResult parsed =
+      parseCommandLine({"img.png", "1", "6", "out", "--record=my=run.txt"}, "/prog");
+  ASSERT_TRUE(parsed.settings);
+  EXPECT_EQ(parsed.settings->record_path, "my=run.txt");
+
+  // A newline in an argument stays inside the record's first line, and the record replays.
+  testing::TempDir dir;
+  testing::PlateSpec plate;
+  plate.cols = 1;
+  const std::string first = testing::writeSequence(
+      dir.path(), "p", 2, [&](int t) { return testing::seedlingPlate(plate, t); });
+  testing::writeFile(dir.file("s.txt"), testing::selectAllAndCalibrate(plate));
+  {
+    CapturedOutput output;
+    ASSERT_EQ(stemScanMain({first, "1", "1", dir.file("a"), "cot=two\nlines 'quoted'",
+                            "--script=" + dir.file("s.txt"), "--record=" + dir.file("r.txt")},
+                           dir.path()),
+              0);
+  }
+  const std::vector<std::string> record = testing::lines(testing::readFile(dir.file("r.txt")));
+  ASSERT_GE(record.size(), 3u);
+  EXPECT_TRUE(contains(record[0], "$'cot=two\\x0alines \\'quoted\\''")) << record[0];
+  EXPECT_EQ(record[1].rfind("# StemScan session record", 0), 0u) << record[1];
+  CapturedOutput output;
+  EXPECT_EQ(
+      stemScanMain({first, "1", "1", dir.file("b"), "--script=" + dir.file("r.txt")}, dir.path()),
+      0);
+  EXPECT_EQ(testing::readFile(dir.file("a_len.txt")), testing::readFile(dir.file("b_len.txt")));
 }
 
 TEST(CommandLine, NoDisplayWithoutAScriptEndsBeforeAnyWindow) {

@@ -1,6 +1,7 @@
 // A biologist's own time-lapse: camera names with gaps, the time of each image, the plate
 // layout and the scale, each checked before a window opens.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -69,6 +70,53 @@ TEST_F(TimeStamped, TimesFromAFileMustListExactlyTheSequence) {
   EXPECT_TRUE(contains(result.out, "times: 3 images listed in "));
 }
 
+TEST_F(TimeStamped, TimesFromASpreadsheetAreReadAndMistakesNamedByLine) {
+  // "CSV UTF-8" from a spreadsheet: a byte-order mark, Windows line ends, a blank line first.
+  writeFile(dir_.file("times.csv"),
+            "\xEF\xBB\xBF\r\nfile,time_h\r\nt009000.png,0\r\nt009900.png,0.25\r\n"
+            "t011700.png,0.75\r\n");
+  auto result = run(testing::selectAllAndCalibrate(plate_), {"--times=" + dir_.file("times.csv")});
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  const std::vector<std::pair<std::string, std::string>> wrong = {
+      {"t009000.png,0\nt009900.png,0.25\nt009900.png,0.5\nt011700.png,0.75\n",
+       "times.csv:3: t009900.png is listed twice (first on line 2)"},
+      {"t009000.png,0\nt009900.png,0.5\nt011700.png,0.25\n",
+       "times.csv:3: t011700.png is at 0.25 h, before t009900.png (0.5 h)"},
+      {"t009000.png,0\nt009900.png,1e17\nt011700.png,2e17\n", "times.csv:2: the time 1e17 h is"},
+  };
+  for (const auto& [text, message] : wrong) {
+    writeFile(dir_.file("times.csv"), text);
+    result = run("", {"--times=" + dir_.file("times.csv")});
+    EXPECT_EQ(result.status, 2) << text;
+    EXPECT_TRUE(contains(result.err, message)) << result.err;
+  }
+}
+
+TEST_F(TimeStamped, AnInputThatIsAPipeIsRefusedInsteadOfWaitedOn) {
+  ASSERT_EQ(mkfifo(dir_.file("times.csv").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(dir_.file("pipe00.png").c_str(), 0644), 0);
+  auto result = run("", {"--times=" + dir_.file("times.csv")});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(contains(result.err, "times.csv: not a regular file")) << result.err;
+  testing::CapturedOutput output;
+  EXPECT_EQ(stemScanMain({dir_.file("pipe00.png"), "1", "1", dir_.file("out"),
+                          "--script=" + dir_.file("session.txt")},
+                         dir_.path()),
+            1);
+  EXPECT_TRUE(contains(output.err(), "cannot read the first image " + dir_.file("pipe00.png")));
+}
+
+TEST_F(TimeStamped, TheScriptRunningOutWhileTheScaleWaitsForItsLengthEndsTheRun) {
+  const auto result =
+      run(testing::selectAllAndCalibrate(plate_) +
+          "key m\nmouse StemScan ldown 10 200\nmouse StemScan ldown 110 200\nkey 2\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(
+      contains(result.err, "the session script ended while the scale waited for its length"));
+  EXPECT_EQ(testing::lines(readFile(dir_.file("out_len.txt"))).size(), 1u);
+}
+
 TEST_F(TimeStamped, TheScaleIsMeasuredOnARulerAndRecorded) {
   const std::string script = testing::selectAllAndCalibrate(plate_) +
                              "key m\n"
@@ -108,6 +156,9 @@ TEST(ExperimentOptions, BadValuesAreRefusedNamingThem) {
   writeFile(dir.file("headless.csv"), "1,1,a\n");
   writeFile(dir.file("garbled.csv"), "row,col,label\n1;1;a\n");
   writeFile(dir.file("times.csv"), "file,time_h\na.png,zero\n");
+  writeFile(dir.file("bom.csv"), "\xEF\xBB\xBFrow,col,label\n1,1,Col-0\n");
+  writeFile(dir.file("control.csv"), "row,col,label\n1,1,a\x01b\n");
+  writeFile(dir.file("latin1.csv"), "row,col,label\n1,1,\xE9t\xE9\n");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"--interval=0", "invalid --interval value 0"},
       {"--interval=abc", "invalid --interval value abc"},
@@ -119,6 +170,8 @@ TEST(ExperimentOptions, BadValuesAreRefusedNamingThem) {
       {"--layout=" + dir.file("garbled.csv"), "garbled.csv:2: cannot read this line"},
       {"--layout=" + dir.file("none.csv"), "cannot read " + dir.file("none.csv")},
       {"--times=" + dir.file("times.csv"), "times.csv:2: cannot read this line"},
+      {"--layout=" + dir.file("control.csv"), "control.csv:2: the label holds a control"},
+      {"--layout=" + dir.file("latin1.csv"), "latin1.csv:2: the label holds bytes that are not"},
   };
   for (const auto& [option, message] : cases) {
     const ParseResult parsed = parseCommandLine({"p00.png", "2", "3", "out", option}, "/p");
@@ -128,6 +181,9 @@ TEST(ExperimentOptions, BadValuesAreRefusedNamingThem) {
   EXPECT_TRUE(contains(
       parseCommandLine({"p00.png", "2", "3", "out", "--dpi=300", "--px-per-mm=4"}, "/p").message,
       "not both"));
+  EXPECT_TRUE(
+      parseCommandLine({"p00.png", "2", "3", "out", "--layout=" + dir.file("bom.csv")}, "/p")
+          .settings);
   writeFile(dir.file("good.csv"), "p00.png,0\n");
   EXPECT_TRUE(contains(
       parseCommandLine(

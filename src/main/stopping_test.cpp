@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,7 +38,8 @@ class StoppedRun : public ::testing::Test {
   }
 
   // Starts StemScan; returns once it has printed the name of image `image`, or has ended.
-  void start(int image, const std::vector<std::string>& extra = {}) {
+  void start(int image, const std::vector<std::string>& extra = {},
+             const std::function<void()>& inChild = {}) {
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
     std::vector<std::string> args = {
@@ -46,6 +49,7 @@ class StoppedRun : public ::testing::Test {
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
+      if (inChild) inChild();
       dup2(pipeEnds[1], 1);
       std::freopen(dir_.file("err.txt").c_str(), "w", stderr);
       close(pipeEnds[0]);
@@ -75,6 +79,17 @@ class StoppedRun : public ::testing::Test {
     int status = 0;
     waitpid(pid_, &status, 0);
     return status;
+  }
+
+  // Every table whole and of the same number of lines; that number.
+  std::size_t wholeTables() const {
+    const std::size_t rows = tableLines("_len.txt").size();
+    for (const char* suffix : kSuffixes) {
+      const std::string text = readFile(dir_.file(std::string("out") + suffix));
+      EXPECT_TRUE(text.empty() || text.back() == '\n') << suffix;
+      EXPECT_EQ(tableLines(suffix).size(), rows) << suffix;
+    }
+    return rows;
   }
 
   std::vector<std::string> tableLines(const char* suffix) const {
@@ -107,6 +122,40 @@ TEST_F(StoppedRun, BySigintOrSigtermWritesEveryTableAndSaysSo) {
     EXPECT_EQ(record.back(), '\n');
     rest_.clear();
   }
+}
+
+TEST_F(StoppedRun, UnderNohupRunsOnAfterSighupToTheEnd) {
+  start(10, {}, [] { signal(SIGHUP, SIG_IGN); });
+  const int status = stop(SIGHUP);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(contains(readFile(dir_.file("err.txt")), "SIGHUP"));
+  EXPECT_EQ(wholeTables(), 400u);
+}
+
+TEST_F(StoppedRun, BySecondSigtermOrSighupStillWritesEveryTable) {
+  // timeout and process managers send a signal twice (to the program and to its group).
+  for (int signal : {SIGTERM, SIGHUP, SIGTERM}) {
+    start(20);
+    kill(pid_, signal);
+    kill(pid_, signal);
+    const int status = stop(signal);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended abruptly by signal " << signal;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_GE(wholeTables(), 20u);
+    rest_.clear();
+  }
+}
+
+TEST_F(StoppedRun, WithItsOutputPipeClosedRunsOnToTheEnd) {
+  // As `stemScan ... | head`: the reader goes away, and every later line written fails.
+  start(10);
+  std::fclose(output_);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(wholeTables(), 400u);
 }
 
 TEST_F(StoppedRun, ByKillAtAnyMomentLeavesOnlyWholeLines) {

@@ -2,6 +2,7 @@
 // user is.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <opencv2/imgcodecs.hpp>
 
@@ -145,6 +146,25 @@ TEST(MainWindowTitle, SaysThePhaseAndTheImageShown) {
   EXPECT_TRUE(seen("StemScan - image 2 of 4: plate01.png"));
   EXPECT_EQ(run.windows().window("StemScan").title,
             "StemScan - stored image 2 of 4: plate01.png (n: forward, v: save corrections)");
+}
+
+TEST(MainWindowTitle, SaysWhatTheScaleWaitsFor) {
+  HeadlessRun run(plants(1), 2);
+  std::vector<std::string> titles;
+  run.onWait = [&](int) { titles.push_back(run.windows().window("StemScan").title); };
+  ASSERT_EQ(run.run(selectAllAndCalibrate(run.plate) +
+                    "key m\ntimeout\nmouse StemScan ldown 10 20\ntimeout\n"
+                    "mouse StemScan ldown 10 120\nkey 1\nkey 0\ntimeout\nkey enter\n" +
+                    spaceKeys(2)),
+            0);
+  for (const char* title :
+       {"StemScan - scale: click the first end (Esc: cancel)",
+        "StemScan - scale: click the other end (Esc: cancel)",
+        "StemScan - scale: type the length in mm: 10_ (Enter: done, Esc: cancel)",
+        "StemScan - image 1 of 2: plate00.png"}) {
+    EXPECT_NE(std::find(titles.begin(), titles.end(), title), titles.end()) << title;
+  }
+  EXPECT_TRUE(contains(run.out, "scale: 10 px/mm\n"));
 }
 
 }  // namespace

@@ -146,6 +146,11 @@ TEST(MouseSession, RowBottomPinsTheNearestRow) {
 TEST(MouseSession, SmoothnessSliderSetsTheSelectedContoursWeight) {
   PlateSpec plate;
   HeadlessRun run(plate, 1);
+  // Before any selection the slider already stands where the contours' stiffness does.
+  int before = -1;
+  run.onWait = [&](int) {
+    if (before < 0) before = run.windows().window("StemScan").sliders.at("smoothness").position;
+  };
   const std::string script = selectAllAndCalibrate(plate) +
                              mouseLine("ldown", topOf(plate, 0, 1, 0)) +
                              "slider StemScan smoothness 10\n";
@@ -153,6 +158,7 @@ TEST(MouseSession, SmoothnessSliderSetsTheSelectedContoursWeight) {
   EXPECT_FLOAT_EQ(run.analyzer().snakes[1].internalWeight, 0.2f);
   EXPECT_EQ(run.analyzer().snakes[0].internalWeight, 1.0f);
   EXPECT_EQ(run.windows().window("StemScan").sliders.at("smoothness").position, 10);
+  EXPECT_EQ(before, 50);
 }
 
 TEST(MouseSession, RecalibrationWaitsForG) {

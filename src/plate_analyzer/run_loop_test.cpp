@@ -42,6 +42,9 @@ TEST(RunLoopSession, MeasuresEveryImageOfAWholeSequence) {
   // Nobody sees the windows of a replayed script: their instructions are not printed.
   EXPECT_FALSE(contains(run.out, "you can now monitor"));
   EXPECT_FALSE(contains(run.out, "select the hypocotyls with"));
+  // The end summary names each image by its index and its file.
+  EXPECT_TRUE(contains(run.out, " px at image 0 (plate00.png), ")) << run.out;
+  EXPECT_TRUE(contains(run.out, " px at image 11 (plate11.png), growth "));
 }
 
 TEST(RunLoopSession, TablesHoldEveryStoredImageBeforeTheNextIsShown) {
@@ -129,12 +132,20 @@ TEST(RunLoopSession, UnreadableAndMisfitFramesAreSkippedWithAMessage) {
   HeadlessRun run(plate, 6);
   testing::writeFile(run.dir().file("plate02.png"), "this is not a png");
   cv::imwrite(run.dir().file("plate04.png"), testing::lightPlate(100, 80));
+  // A file whose header says 20000 x 20000 (gigabytes decoded): skipped from its header alone.
+  std::string huge = testing::readFile(run.dir().file("plate03.png"));
+  const unsigned char side[4] = {0x00, 0x00, 0x4e, 0x20};
+  huge.replace(16, 4, reinterpret_cast<const char*>(side), 4);
+  huge.replace(20, 4, reinterpret_cast<const char*>(side), 4);
+  testing::writeFile(run.dir().file("plate03.png"), huge);
   ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(6)), 0);
   EXPECT_TRUE(contains(run.err, "cannot read image " + run.dir().file("plate02.png")));
+  EXPECT_TRUE(contains(run.err, "image " + run.dir().file("plate03.png") + " is 20000 x 20000"));
   EXPECT_TRUE(contains(run.err, "image " + run.dir().file("plate04.png") + " is 100 x 80"));
   const auto lengths = run.values("_len.txt");
   ASSERT_EQ(lengths.size(), 6u);  // rows stay aligned with the files
   EXPECT_TRUE(std::isnan(lengths[2][0]));
+  EXPECT_TRUE(std::isnan(lengths[3][0]));
   EXPECT_TRUE(std::isnan(lengths[4][0]));
   EXPECT_FALSE(std::isnan(lengths[5][0]));
 }

@@ -1,6 +1,8 @@
 // The threshold window and the calibration dialogues.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/headless_run.h"
 
 namespace stemscan {
@@ -33,6 +35,29 @@ TEST(ThresholdCalibration, EachHypocotylGetsItsOwnValueAfterD) {
   EXPECT_EQ(run.analyzer().global_threshold, -1);
   EXPECT_FALSE(run.windows().window("thresholding").exists);
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
+}
+
+TEST(ThresholdCalibration, EachHypocotylOnItsOwnSaysWhichAndResizesWithIAndO) {
+  PlateSpec plate;
+  HeadlessRun run(plate, 1);
+  std::vector<std::string> titles;
+  std::vector<int> widths;
+  run.onWait = [&](int) {
+    titles.push_back(run.windows().window("StemScan").title);
+    widths.push_back(run.windows().window("thresholding").width);
+  };
+  ASSERT_EQ(run.run(createAll(plate) + "key space\nkey d\nkey i\nkey i\ntimeout\nkey space\n" +
+                    "key o\ntimeout\nkey space\nkey space\n"),
+            0);
+  const auto seen = [&](const std::string& title) {
+    return std::find(titles.begin(), titles.end(), title) != titles.end();
+  };
+  EXPECT_TRUE(seen("StemScan - calibration: hypocotyl 1 of 3 (space: next)"));
+  EXPECT_TRUE(seen("StemScan - calibration: hypocotyl 2 of 3 (space: next)"));
+  EXPECT_TRUE(seen("StemScan - calibration: hypocotyl 3 of 3 (space: next)"));
+  // 200 px, enlarged twice by 1/0.8, then the next hypocotyl's window shrunk once.
+  EXPECT_NE(std::find(widths.begin(), widths.end(), 312), widths.end());
+  EXPECT_NE(std::find(widths.begin(), widths.end(), 249), widths.end());
 }
 
 TEST(ThresholdCalibration, GlobalSliderReachesEveryHypocotyl) {
