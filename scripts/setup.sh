@@ -3,8 +3,8 @@
 # are all present. Works as root and through sudo.
 set -euo pipefail
 
-# parallel runs plates side by side (scripts/batch.sh); xmllint checks the growth plot.
-packages=(cmake g++ make libopencv-dev libgtest-dev xvfb xdotool parallel libxml2-utils)
+# xmllint checks the growth plot.
+packages=(cmake g++ make libopencv-dev libgtest-dev xvfb xdotool libxml2-utils)
 
 missing=()
 for package in "${packages[@]}"; do
