@@ -2,6 +2,7 @@
 // run in order, or by a kill, which must still leave whole lines in every table.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +157,22 @@ TEST_F(StoppedRun, WithItsOutputPipeClosedRunsOnToTheEnd) {
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(wholeTables(), 400u);
+}
+
+TEST_F(StoppedRun, AtAFileSizeLimitFailsTheWriteAndSaysSo) {
+  // A limit of 6 kB: the tables outgrow it after a few dozen images.
+  start(2, {}, [] {
+    const rlimit limit{6000, 6000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  const int status = stop(0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(contains(readFile(dir_.file("err.txt")), "cannot write file "));
+  for (const char* suffix : kSuffixes) {
+    const std::string text = readFile(dir_.file(std::string("out") + suffix));
+    EXPECT_TRUE(text.empty() || text.back() == '\n') << suffix;
+  }
 }
 
 TEST_F(StoppedRun, ByKillAtAnyMomentLeavesOnlyWholeLines) {
