@@ -76,7 +76,7 @@ bool isTruncated(const std::vector<uchar>& bytes) {
   return false;
 }
 
-ImgGrabber::ImgGrabber(const std::string& examplePath, float frameRate) : fps(frameRate) {
+ImgGrabber::ImgGrabber(const std::string& examplePath) {
   const std::string& P = examplePath;
   if (P.size() < 5) return;  // not a file name: an empty source
   name = P;
@@ -163,7 +163,6 @@ void ImgGrabber::grab(cv::Mat& slot) {
   }
   ++current;
   std::cout << name << std::endl;
-  if (loop && current >= first + count) current = first;
 }
 
 void ImgGrabber::release() {
@@ -182,15 +181,6 @@ void ImgGrabber::skip(int step) {
 
 void ImgGrabber::seek(unsigned n) {
   if (n >= first && n < first + count) current = n;
-}
-
-void ImgGrabber::setFraction(float f) {
-  const float t = f <= 0.0f ? 0.0f : (f >= 1.0f ? 1.0f : f);
-  current = first + static_cast<unsigned>(static_cast<float>(count) * t);
-}
-
-float ImgGrabber::fraction() const {
-  return count == 0 ? 0.0f : static_cast<float>(current) / static_cast<float>(count);
 }
 
 }  // namespace stemscan

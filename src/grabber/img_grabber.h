@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "grabber/frame_grabber.h"
 #include "grabber/frame_prefetcher.h"
 #include "grabber/sequence_listing.h"
 
@@ -22,32 +21,29 @@ bool readBytes(const std::string& path, std::vector<uchar>* bytes);
 // short, which a decoder would fill up with grey.
 bool isTruncated(const std::vector<uchar>& bytes);
 
-class ImgGrabber : public FrameGrabber {
+class ImgGrabber {
  public:
-  ImgGrabber(const std::string& examplePath, float fps);
-  ~ImgGrabber() override;
+  explicit ImgGrabber(const std::string& examplePath);
+  ~ImgGrabber();
   ImgGrabber(const ImgGrabber&) = delete;
   ImgGrabber& operator=(const ImgGrabber&) = delete;
 
   // The example image, decoded when the sequence was opened (empty once grabbed).
   const cv::Mat& firstImage() const { return first_image_; }
 
-  void grab(cv::Mat& slot) override;
-  cv::Size getSize() const override { return cv::Size(width, height); }
-  void release() override;
+  // Delivers the next frame into the caller's slot (8-bit BGR; empty when it cannot be read).
+  void grab(cv::Mat& slot);
+  cv::Size getSize() const { return cv::Size(width, height); }
+  // Frees the buffers the source holds; the source itself stays.
+  void release();
 
   void skip(int step);
   void seek(unsigned n);
-  void setFraction(float f);
-  float fraction() const;
   unsigned getCount() const { return count; }
   unsigned getCurrent() const { return current; }
   unsigned getFirst() const { return first; }
   unsigned index() const { return current - first; }
   bool atEnd() const { return current >= first + count; }
-  void setLoop(bool on) { loop = on; }
-  bool getLoop() const { return loop; }
-  float getFps() const { return fps; }
   // The file name of frame n, and the name last built (the file last grabbed). Outside the
   // sequence, the name frame n would have: the prefix, n zero-padded to the width of the
   // example's number, and the extension.
@@ -64,11 +60,9 @@ class ImgGrabber : public FrameGrabber {
   const std::optional<cv::Size>& lastHeaderSize() const { return last_header_size_; }
 
   unsigned current = 0;
-  bool loop = false;
   int width = 0;
   int height = 0;
   unsigned count = 0;
-  float fps = 0.0f;
   std::string name;
   int digits = 0;
   std::string prefix;

@@ -33,7 +33,7 @@ TEST(ImgGrabberSequence, CountsAndReadsATwoDigitSequence) {
   TempDir dir;
   writeTiny(dir, "name%02d.png", 0, 57);
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("name00.png"), 30);
+  ImgGrabber grabber(dir.file("name00.png"));
   EXPECT_EQ(grabber.digits, 2);
   EXPECT_EQ(grabber.prefix, dir.file("name"));
   EXPECT_EQ(grabber.first, 0u);
@@ -54,7 +54,7 @@ TEST(ImgGrabberSequence, StartsAtAnyNumberAndSeeksWithinTheSequence) {
   TempDir dir;
   writeTiny(dir, "plate%02d.png", 7, 12);
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("plate07.png"), 30);
+  ImgGrabber grabber(dir.file("plate07.png"));
   EXPECT_EQ(grabber.first, 7u);
   EXPECT_EQ(grabber.getCount(), 6u);
   cv::Mat frame;
@@ -76,7 +76,7 @@ TEST(ImgGrabberSequence, StartsAtAnyNumberAndSeeksWithinTheSequence) {
 TEST(ImgGrabberSequence, NumbersWiderThanTheFieldContinue) {
   TempDir dir;
   writeTiny(dir, "name%02d.png", 98, 101);
-  ImgGrabber grabber(dir.file("name98.png"), 30);
+  ImgGrabber grabber(dir.file("name98.png"));
   EXPECT_EQ(grabber.getCount(), 4u);
   EXPECT_EQ(grabber.fileName(100), dir.file("name100.png"));
 }
@@ -85,7 +85,7 @@ TEST(ImgGrabberSequence, ThreeDigitNamesRollOverPastAThousand) {
   TempDir dir;
   writeTiny(dir, "img%03d.png", 0, 1234);
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("img000.png"), 30);
+  ImgGrabber grabber(dir.file("img000.png"));
   EXPECT_EQ(grabber.getCount(), 1235u);
   grabber.seek(1000);
   cv::Mat frame;
@@ -98,19 +98,19 @@ TEST(ImgGrabberSequence, NamesWithoutDigitsLongNumbersAndLongExtensions) {
   TempDir dir;
   writeTiny(dir, "scan%d.png", 1, 2);
   cv::imwrite(dir.file("scan.png"), cv::Mat(3, 4, CV_8UC3));
-  ImgGrabber scan(dir.file("scan.png"), 30);
+  ImgGrabber scan(dir.file("scan.png"));
   EXPECT_EQ(scan.digits, 0);
   EXPECT_EQ(scan.first, 0u);
   EXPECT_EQ(scan.getCount(), 3u);
   EXPECT_EQ(scan.fileName(0), dir.file("scan.png"));
 
   writeTiny(dir, "long%06d.png", 123456, 123457);
-  ImgGrabber wide(dir.file("long123456.png"), 30);
+  ImgGrabber wide(dir.file("long123456.png"));
   EXPECT_EQ(wide.first, 123456u);
   EXPECT_EQ(wide.getCount(), 2u);
 
   writeTiny(dir, "photo%02d.jpeg", 0, 2);
-  ImgGrabber jpeg(dir.file("photo00.jpeg"), 30);
+  ImgGrabber jpeg(dir.file("photo00.jpeg"));
   EXPECT_EQ(jpeg.extension, ".jpeg");
   EXPECT_EQ(jpeg.getCount(), 3u);
 }
@@ -119,7 +119,7 @@ TEST(ImgGrabberSequence, OneFileIsASequenceOfOneImage) {
   TempDir dir;
   writeTiny(dir, "single%02d.png", 5, 5);
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("single05.png"), 30);
+  ImgGrabber grabber(dir.file("single05.png"));
   EXPECT_EQ(grabber.getCount(), 1u);
   cv::Mat frame;
   grabber.grab(frame);
@@ -131,7 +131,7 @@ TEST(ImgGrabberSequence, OneFileIsASequenceOfOneImage) {
 TEST(ImgGrabberSequence, MissingExampleIsReportedTwice) {
   TempDir dir;
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("none00.png"), 30);
+  ImgGrabber grabber(dir.file("none00.png"));
   EXPECT_EQ(grabber.getCount(), 0u);
   EXPECT_TRUE(grabber.atEnd());
   EXPECT_EQ(grabber.getSize(), cv::Size(0, 0));
@@ -142,29 +142,11 @@ TEST(ImgGrabberSequence, MissingExampleIsReportedTwice) {
   EXPECT_TRUE(grabber.atEnd());
 }
 
-TEST(ImgGrabberSequence, FractionAndLooping) {
-  TempDir dir;
-  writeTiny(dir, "f%02d.png", 10, 18);
-  CapturedOutput output;
-  ImgGrabber grabber(dir.file("f10.png"), 30);
-  grabber.setFraction(0.5f);
-  EXPECT_EQ(grabber.getCurrent(), 14u);
-  grabber.setFraction(2.0f);
-  EXPECT_TRUE(grabber.atEnd());
-  grabber.setFraction(-1.0f);
-  EXPECT_EQ(grabber.getCurrent(), 10u);
-  grabber.setLoop(true);
-  cv::Mat frame;
-  for (int i = 0; i < 9; ++i) grabber.grab(frame);
-  EXPECT_EQ(grabber.getCurrent(), 10u);
-  EXPECT_FALSE(grabber.atEnd());
-}
-
 TEST(ImgGrabberSequence, FileVanishingAfterCountingLeavesTheSlotEmpty) {
   TempDir dir;
   writeTiny(dir, "v%02d.png", 0, 2);
   CapturedOutput output;
-  ImgGrabber grabber(dir.file("v00.png"), 30);
+  ImgGrabber grabber(dir.file("v00.png"));
   std::remove(dir.file("v01.png").c_str());
   testing::writeFile(dir.file("v02.png"), "not an image");
   cv::Mat frame;

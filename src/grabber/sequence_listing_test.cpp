@@ -33,14 +33,14 @@ TEST(CameraSequence, IsEveryLaterFileOfTheSameNameInNumericOrder) {
   testing::writeFile(dir.file("009900.png.bak"), "a copy");
   testing::writeFile(dir.file("notes.txt"), "plate 7");
   testing::CapturedOutput output;
-  ImgGrabber stamps(dir.file("009000.png"), 30);
+  ImgGrabber stamps(dir.file("009000.png"));
   EXPECT_EQ(namesOf(stamps),
             (std::vector<std::string>{"009000.png", "009900.png", "011700.png", "012600.png"}));
   EXPECT_EQ(stamps.fileNumber(stamps.getFirst() + 2), "11700");
 
   // Numbers of mixed widths, and a start in the middle.
   writeTiny(dir, {"plate7.png", "plate08.png", "plate10.png", "plate100.png", "plate9.tif"});
-  ImgGrabber mixed(dir.file("plate08.png"), 30);
+  ImgGrabber mixed(dir.file("plate08.png"));
   EXPECT_EQ(namesOf(mixed),
             (std::vector<std::string>{"plate08.png", "plate10.png", "plate100.png"}));
   cv::Mat frame;
@@ -57,11 +57,11 @@ TEST(CameraSequence, NumbersOfAnyLengthAreOrderedAcrossAMonthAndLeftOutWhereRepe
             {"20100131220000.png", "20100131230000.png", "20100201000000.png", "20100201010000.png",
              "1264978800000.jpg", "1264982400000.jpg", "9999999999999999999999.jpg"});
   testing::CapturedOutput output;
-  ImgGrabber stamps(dir.file("20100131220000.png"), 30);
+  ImgGrabber stamps(dir.file("20100131220000.png"));
   EXPECT_EQ(namesOf(stamps),
             (std::vector<std::string>{"20100131220000.png", "20100131230000.png",
                                       "20100201000000.png", "20100201010000.png"}));
-  ImgGrabber clock(dir.file("1264978800000.jpg"), 30);
+  ImgGrabber clock(dir.file("1264978800000.jpg"));
   EXPECT_EQ(namesOf(clock), (std::vector<std::string>{"1264978800000.jpg", "1264982400000.jpg",
                                                       "9999999999999999999999.jpg"}));
   EXPECT_EQ(clock.fileNumber(clock.getFirst() + 2), "9999999999999999999999");
@@ -70,7 +70,7 @@ TEST(CameraSequence, NumbersOfAnyLengthAreOrderedAcrossAMonthAndLeftOutWhereRepe
   // its images in another width: they are named and left out.
   writeTiny(dir, {"plate00.png", "plate01.png", "plate02.png", "plate000.png", "plate001.png",
                   "plate002.png"});
-  ImgGrabber plates(dir.file("plate00.png"), 30);
+  ImgGrabber plates(dir.file("plate00.png"));
   EXPECT_EQ(namesOf(plates),
             (std::vector<std::string>{"plate00.png", "plate01.png", "plate02.png"}));
   EXPECT_TRUE(testing::contains(output.err(), "plate001.png has the number of "));

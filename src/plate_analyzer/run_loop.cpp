@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kSetupSliceMs = 5;
 constexpr int kMonitorSliceMs = 10;
-constexpr float kFrameRate = 30.0f;
 constexpr int kSeedSquare = 30;
 
 }  // namespace
@@ -61,8 +60,7 @@ int PlateAnalyzer::analyse() {
 
 bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   if (grabber) grabber->release();
-  grabber = std::make_unique<ImgGrabber>(imagePath, kFrameRate);
-  grabber->setLoop(false);
+  grabber = std::make_unique<ImgGrabber>(imagePath);
   if (grabber->getCount() == 0) {
     std::cerr << "no image of the sequence " << imagePath << " can be read" << std::endl;
     return false;

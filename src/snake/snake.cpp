@@ -62,7 +62,6 @@ void Snake::pinBase(int y) {
   while (kept > 0 && points[kept - 1].y > line) --kept;
   // A line above the whole contour would cut it away: leave the contour as it is.
   if (kept == 0) return;
-  basePinned = true;
   count = kept;
   points[count - 1].y = line;
   baseTracker.pos = points[count - 1];

@@ -93,7 +93,6 @@ class Snake {
   cv::Mat Eint;
   cv::Mat Eext;
   cv::Mat Etot;
-  bool basePinned = true;
   bool active = true;
   float internalWeight = 1.0f;
   PointTracker topTracker;

@@ -17,7 +17,6 @@ TEST(SnakeModel, FreshSnakeIsEmptyAndOn) {
   const Snake s;
   EXPECT_EQ(s.count, 0);
   EXPECT_TRUE(s.active);
-  EXPECT_TRUE(s.basePinned);
   EXPECT_EQ(s.internalWeight, 1.0f);
   EXPECT_EQ(s.Eint.size(), cv::Size(11, 11));
   EXPECT_EQ(s.Etot.type(), CV_32FC1);
