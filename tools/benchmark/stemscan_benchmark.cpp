@@ -222,8 +222,8 @@ int main(int argc, char** argv) {
           argc, argv,
           "usage: stemscan-benchmark [FOLDER] [CRY1_FOLDER]\n"
           "Renders synthetic plates into FOLDER (default: a new temporary folder), analyses them\n"
-          "and the cry1 photographs (default ../shared/data/cry1) in both modes, and prints how\n"
-          "far the measurements are from the truth.")) {
+          "and the cry1 photographs (default: cry1 of the data folder the build was configured\n"
+          "with) in both modes, and prints how far the measurements are from the truth.")) {
     return 0;
   }
   std::string root = argc > 1 ? argv[1] : "";
@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
     }
     root = made;
   }
-  const std::string data = argc > 2 ? argv[2] : "../shared/data/cry1";
+  const std::string data = argc > 2 ? argv[2] : STEMSCAN_DATA_DIR "/cry1";
   std::printf("%-13s %-7s %6s %9s %9s %8s %8s %9s %7s %8s\n", "condition", "mode", "images",
               "len mean", "len worst", "mean %", "worst %", "top mean", "lost", "seconds");
   int failures = 0;
