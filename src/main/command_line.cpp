@@ -60,7 +60,7 @@ const char* const kFullUsage =
     "  --help, --version              this text; the program's version\n"
     "\n"
     "exit status: 0 done, 1 the run failed, 2 a command line or input file it cannot use,\n"
-    "128 + N stopped by signal N. The manual is README.md beside the sources.";
+    "128 + N stopped by signal N. The manual is README.md and docs/ beside the sources.";
 
 namespace {
 
