@@ -3,13 +3,12 @@
 #include <cmath>
 
 #include "experiment/csv.h"
-#include "snake/snake.h"
+#include "snake/contour.h"
 
 namespace stemscan {
 
 std::vector<GrowthSeries> growthSeries(const ExportSources& sources) {
   std::vector<GrowthSeries> all(static_cast<std::size_t>(sources.hypocotyls()));
-  Snake scratch(5);
   for (int s = 0; s < sources.hypocotyls(); ++s) {
     GrowthSeries& series = all[static_cast<std::size_t>(s)];
     series.hypocotyl = s;
@@ -18,7 +17,7 @@ std::vector<GrowthSeries> growthSeries(const ExportSources& sources) {
       if (points.empty()) continue;
       const std::optional<double> hours = sources.experiment.hoursAt(t);
       series.x.push_back(hours ? *hours : static_cast<double>(t));
-      series.length_px.push_back(loadContour(scratch, points).length());
+      series.length_px.push_back(Contour(points).length());
       series.images.push_back(t);
     }
   }

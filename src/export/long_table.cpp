@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "experiment/csv.h"
-#include "snake/snake.h"
+#include "snake/contour.h"
 
 namespace stemscan {
 
@@ -38,7 +38,6 @@ std::string longTableHeader() {
 
 std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to) {
   std::string out;
-  Snake scratch(5);
   const Experiment& experiment = sources.experiment;
   for (unsigned t = from; t < std::min(to, sources.images()); ++t) {
     const std::string file = t < sources.files.size() ? csvField(sources.files[t]) : "";
@@ -52,10 +51,11 @@ std::string longTableLines(const ExportSources& sources, unsigned from, unsigned
              std::to_string(s / sources.nb_cols + 1) + "," +
              std::to_string(s % sources.nb_cols + 1) + "," + csvField(experiment.labelOf(s)) + ",";
       if (measured) {
-        const float length = loadContour(scratch, points).length();
+        const Contour contour(points);
+        const float length = contour.length();
         out += "measured," + fixed(length, 3) + ",";
         if (experiment.px_per_mm) out += fixed(length / *experiment.px_per_mm, 3);
-        out += "," + fixed(scratch.orientation(sources.orientationParameter), 3) + "," +
+        out += "," + fixed(contour.orientation(sources.orientationParameter), 3) + "," +
                fixed(points.front().x, 3) + "," + fixed(points.front().y, 3) + "," +
                fixed(points.back().x, 3) + "," + fixed(points.back().y, 3) + "," +
                std::to_string(points.size()) + ",";

@@ -10,46 +10,11 @@
 #include "refine/stem_loop.h"
 #include "refine/stem_top.h"
 #include "refine/stem_tube.h"
+#include "snake/contour.h"
 #include "util/rect.h"
 
 namespace stemscan {
 namespace {
-
-// The length of the polyline from its point `from` on.
-float lengthOf(const std::vector<Vec2>& line, std::size_t from = 0) {
-  float total = 0.0f;
-  for (std::size_t i = from + 1; i < line.size(); ++i) total += norm(line[i] - line[i - 1]);
-  return total;
-}
-
-// The point at arc length `at` from the start of the polyline (clamped to it), whose piece i
-// (from point i - 1 to point i) is pieceLength(i) long.
-template <typename PieceLength>
-Vec2 along(const std::vector<Vec2>& line, float at, const PieceLength& pieceLength) {
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    const float piece = pieceLength(i);
-    if (at <= piece && piece > 0.0f) return line[i - 1] + (line[i] - line[i - 1]) * (at / piece);
-    at -= piece;
-  }
-  return line.back();
-}
-
-Vec2 along(const std::vector<Vec2>& line, float at) {
-  return along(line, at, [&line](std::size_t i) { return norm(line[i] - line[i - 1]); });
-}
-
-// `n` points (at least two) spread evenly along the polyline, `total` long, from its start to its
-// end: each is found as along() finds it, with the pieces' lengths worked out once.
-std::vector<Vec2> spreadAlong(const std::vector<Vec2>& line, float total, int n) {
-  std::vector<float> pieces(line.size(), 0.0f);
-  for (std::size_t i = 1; i < line.size(); ++i) pieces[i] = norm(line[i] - line[i - 1]);
-  std::vector<Vec2> points;
-  for (int k = 0; k < n; ++k) {
-    const float at = total * static_cast<float>(k) / static_cast<float>(n - 1);
-    points.push_back(along(line, at, [&pieces](std::size_t i) { return pieces[i]; }));
-  }
-  return points;
-}
 
 // Averages each point of a pixel path with its neighbours, taking the staircase out.
 std::vector<Vec2> smoothed(const std::vector<Vec2>& path, int half) {
@@ -85,13 +50,14 @@ bool ontoStemLine(const Tube& tube, std::vector<Vec2>* centreline, const StemSiz
                   const RefineSettings& settings) {
   std::vector<Vec2>& line = *centreline;
   const float radius = stem.depth;
-  if (lengthOf(line) <= 8.0f * radius) return false;
-  const Vec2 a = along(line, 2.0f * radius);
-  const Vec2 b = along(line, 6.0f * radius);
+  const Contour path(line);
+  if (path.length() <= 8.0f * radius) return false;
+  const Vec2 a = path.pointAt(2.0f * radius);
+  const Vec2 b = path.pointAt(6.0f * radius);
   const Vec2 d = (a - b) * (1.0f / std::max(1e-3f, norm(a - b)));
   const Vec2 n(-d.y, d.x);
   for (float s = 2.0f * radius; s <= 6.0f * radius; s += 1.0f) {
-    if (std::abs(dot(along(line, s) - a, n)) > std::max(1.0f, 0.25f * radius)) return false;
+    if (std::abs(dot(path.pointAt(s) - a, n)) > std::max(1.0f, 0.25f * radius)) return false;
   }
   // The path's own widening point lies up to a stem radius up in the junction, where the path
   // swerves; along the stem's line the widening shows first.
@@ -232,8 +198,9 @@ int specksAlong(const cv::Mat& mask, const std::vector<Vec2>& line) {
       }
     }
   };
-  const float total = lengthOf(line);
-  for (float at = 0.0f; at <= total; at += 5.0f) countAround(along(line, at));
+  const Contour contour(line);
+  const float total = contour.length();
+  for (float at = 0.0f; at <= total; at += 5.0f) countAround(contour.pointAt(at));
   return specks;
 }
 
@@ -299,10 +266,10 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   // A stem does not shrink from one image to the next: where the tracker carried the top off
   // the stem, or far down it (the features round a hook's apex are few), the top is looked for
   // again where it was, and the longer stem kept.
-  float total = lengthOf(centreline);
-  if (centreline.empty() || total < lengthOf(line, 1) - 2.0f * radius) {
+  float total = Contour(centreline).length();
+  if (centreline.empty() || total < Contour(line).length(1) - 2.0f * radius) {
     std::vector<Vec2> again = centrelineFrom(view, line[1], settings);
-    const float longer = lengthOf(again);
+    const float longer = Contour(again).length();
     if (longer > total) {
       centreline = std::move(again);
       total = longer;
@@ -312,7 +279,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);
   snake.clear();
-  for (const Vec2& p : spreadAlong(centreline, total, n)) snake.append(p);
+  for (const Vec2& p : Contour(std::move(centreline)).resampled(n)) snake.append(p);
   snake.topTracker.pos = snake.point(0);
   snake.baseTracker.pos = snake.lastPoint();
   return true;

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <locale>
 
+#include "snake/contour.h"
+
 namespace stemscan {
 
 void ResultStore::storeSnake(const Snake& snake, unsigned s, unsigned t) {
@@ -67,26 +69,16 @@ void ResultStore::writeTable(std::ostream& out, unsigned from, unsigned to, cons
   out.imbue(previous);
 }
 
-const Snake& loadContour(Snake& scratch, const std::vector<Vec2>& points) {
-  scratch.clear();
-  for (const Vec2& p : points) scratch.append(p);
-  return scratch;
-}
-
 void ResultStore::writeLengths(std::ostream& out, unsigned from, unsigned to) const {
-  Snake scratch(5);
-  writeTable(out, from, to, "nan ", [&out, &scratch](const std::vector<Vec2>& points) {
-    out << loadContour(scratch, points).length() << " ";
-  });
+  writeTable(out, from, to, "nan ",
+             [&out](const std::vector<Vec2>& points) { out << Contour(points).length() << " "; });
 }
 
 void ResultStore::writeOrientations(std::ostream& out, float orientationParameter, unsigned from,
                                     unsigned to) const {
-  Snake scratch(5);
-  writeTable(out, from, to, "nan ",
-             [&out, &scratch, orientationParameter](const std::vector<Vec2>& points) {
-               out << loadContour(scratch, points).orientation(orientationParameter) << " ";
-             });
+  writeTable(out, from, to, "nan ", [&out, orientationParameter](const std::vector<Vec2>& points) {
+    out << Contour(points).orientation(orientationParameter) << " ";
+  });
 }
 
 void ResultStore::writeSegments(std::ostream& out, unsigned from, unsigned to) const {
@@ -109,7 +101,6 @@ void ResultStore::writeSummary(std::ostream& out, const std::vector<std::string>
     if (t < files.size()) text += " (" + files[t] + ")";
     return text;
   };
-  Snake scratch(5);
   for (std::size_t s = 0; s < series.size(); ++s) {
     const auto& times = series[s];
     std::size_t first = 0;
@@ -117,8 +108,8 @@ void ResultStore::writeSummary(std::ostream& out, const std::vector<std::string>
     if (first == times.size()) continue;
     std::size_t last = times.size() - 1;
     while (times[last].empty()) --last;
-    const float from = loadContour(scratch, times[first]).length();
-    const float to = loadContour(scratch, times[last]).length();
+    const float from = Contour(times[first]).length();
+    const float to = Contour(times[last]).length();
     out << "hypocotyl " << s << ": " << from << " px at " << image(first) << ", " << to << " px at "
         << image(last) << ", growth " << to - from << " px" << std::endl;
   }

@@ -11,9 +11,6 @@
 
 namespace stemscan {
 
-// Loads a stored contour into a scratch Snake, to measure it.
-const Snake& loadContour(Snake& scratch, const std::vector<Vec2>& points);
-
 class ResultStore {
  public:
   // Copies the Snake's points into entry (s, t), replacing what was there.

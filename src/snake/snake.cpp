@@ -74,20 +74,10 @@ void Snake::translate(const Vec2& v) {
 }
 
 void Snake::spreadEvenly() {
-  if (count < 3) return;
-  const std::array<Vec2, kMaxPoints> old = points;
-  std::array<float, kMaxPoints> along{};  // arc length at each old point
-  for (int i = 1; i < count; ++i) along[i] = along[i - 1] + norm(old[i] - old[i - 1]);
-  const float total = along[count - 1];
-  if (!(total > 0.0f)) return;
-  int segment = 1;
-  for (int i = 1; i < count - 1; ++i) {
-    const float wanted = total * static_cast<float>(i) / static_cast<float>(count - 1);
-    while (segment < count - 1 && along[segment] < wanted) ++segment;
-    const float span = along[segment] - along[segment - 1];
-    const float f = span > 0.0f ? (wanted - along[segment - 1]) / span : 0.0f;
-    points[i] = old[segment - 1] + (old[segment] - old[segment - 1]) * f;
-  }
+  if (count < 3 || !(length() > 0.0f)) return;
+  // The ends stay exactly where they are.
+  const std::vector<Vec2> spread = contour().resampled(count);
+  for (int i = 1; i < count - 1; ++i) points[i] = spread[static_cast<std::size_t>(i)];
 }
 
 void Snake::clampInto(int width, int height) {

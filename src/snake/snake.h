@@ -8,6 +8,7 @@
 #include <ostream>
 #include <vector>
 
+#include "snake/contour.h"
 #include "tracker/point_tracker.h"
 #include "util/random_source.h"
 #include "util/vec2.h"
@@ -72,7 +73,8 @@ class Snake {
   void scatter(int cx, int cy, int n, int size, RandomSource& random);
   void seedFromClick(const cv::Mat& image, float angle, float length, RandomSource& random);
 
-  // Measurements.
+  // Measurements, on the contour the points make.
+  Contour contour() const;
   float length() const;
   float orientation(float arcLength) const;
   int maxX() const;
@@ -97,11 +99,6 @@ class Snake {
   float internalWeight = 1.0f;
   PointTracker topTracker;
   PointTracker baseTracker;
-
- private:
-  // The point at arc length L along the contour, L clamped to the contour; false for fewer
-  // than two points.
-  bool pointAtArcLength(float arcLength, Vec2* q, int* segmentsPassed) const;
 };
 
 // count, then each point's x and y, every value followed by a blank.

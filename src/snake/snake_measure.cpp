@@ -18,47 +18,13 @@ Vec2 regionCorner(const cv::Mat& image) {
 
 }  // namespace
 
-float Snake::length() const {
-  float total = 0.0f;
-  for (int i = 1; i < count; ++i) total += norm(points[i] - points[i - 1]);
-  return total;
+Contour Snake::contour() const {
+  return Contour(std::vector<Vec2>(points.begin(), points.begin() + count));
 }
 
-bool Snake::pointAtArcLength(float arcLength, Vec2* q, int* segmentsPassed) const {
-  if (count < 2) return false;
-  if (!(arcLength > 0.0f)) {
-    // Nothing of the contour lies within L: the first segment gives the direction.
-    *q = points[1];
-    *segmentsPassed = 0;
-    return true;
-  }
-  float remaining = arcLength;
-  float seg = 0.0f;
-  int i = 0;
-  while (remaining > 0.0f) {
-    if (i == count - 1) {
-      // L runs past the base: clamp it to the contour.
-      *q = points[count - 1];
-      *segmentsPassed = count - 1;
-      return true;
-    }
-    seg = norm(points[i] - points[i + 1]);
-    remaining -= seg;
-    ++i;
-  }
-  const float t = (remaining + seg) / seg;
-  *q = points[i - 1] + (points[i] - points[i - 1]) * t;
-  *segmentsPassed = i - 1;
-  return true;
-}
+float Snake::length() const { return contour().length(); }
 
-float Snake::orientation(float arcLength) const {
-  Vec2 q;
-  int passed = 0;
-  if (!pointAtArcLength(arcLength, &q, &passed)) return 1000.0f;
-  const Vec2 d = q - points[0];
-  return atan2F(d.x, d.y) * 180.0f / kPiF;
-}
+float Snake::orientation(float arcLength) const { return contour().orientation(arcLength); }
 
 int Snake::maxX() const {
   int best = 0;
@@ -96,17 +62,12 @@ void Snake::draw(cv::Mat& image, const cv::Scalar& colour) const {
 }
 
 void Snake::drawUpTo(cv::Mat& image, float arcLength, const cv::Scalar& colour) const {
-  Vec2 q;
-  int passed = 0;
-  if (!(arcLength > 0.0f) || !pointAtArcLength(arcLength, &q, &passed)) return;
+  if (!(arcLength > 0.0f) || count < 2) return;
+  const std::vector<Vec2> stretch = contour().upTo(arcLength);
   const Vec2 corner = regionCorner(image);
-  for (int i = 1; i <= passed; ++i) {
-    cv::line(image, toPoint(points[i - 1] - corner), toPoint(points[i] - corner), colour, 2,
+  for (std::size_t i = 1; i < stretch.size(); ++i) {
+    cv::line(image, toPoint(stretch[i - 1] - corner), toPoint(stretch[i] - corner), colour, 2,
              cv::LINE_8, 0);
-  }
-  if (passed < count - 1) {
-    cv::line(image, toPoint(points[passed] - corner), toPoint(q - corner), colour, 2, cv::LINE_8,
-             0);
   }
 }
 
