@@ -31,7 +31,10 @@ Tube::Tube(const cv::Mat& mask, const cv::Rect& region, int scale)
   }
   // Only the dark pixels' box, with a light pixel around it, needs the transform: the depths
   // are the same as over the whole region, and 0 round the box.
-  depth_ = cv::Mat::zeros(dark.size(), CV_32F);
+  // Made and cleared in place: a matrix expression would reach the library's lazily made
+  // operator tables, which the two fitting threads must not race to.
+  depth_.create(dark.size(), CV_32F);
+  depth_.setTo(0.0f);
   dark_box_ = cv::boundingRect(dark);
   if (dark_box_.empty()) return;
   dark_box_ = grownWithin(dark_box_, 1, cv::Rect(0, 0, dark.cols, dark.rows));
