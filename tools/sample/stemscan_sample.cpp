@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "main/command_line.h"
 #include "tools/sample/evaluation.h"
 #include "tools/sample/plate_renderer.h"
 
@@ -51,6 +52,10 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (key == "--help" || key == "-h") {
       std::cout << kHelp << std::endl;
+      return 0;
+    }
+    if (key == "--version") {
+      std::cout << "stemscan-sample " << stemscan::kVersion << std::endl;
       return 0;
     }
     if (key == "--out") {
