@@ -209,6 +209,7 @@ int specksAlong(const cv::Mat& mask, const std::vector<Vec2>& line) {
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
                   const RefineSettings& settings) {
   if (snake.pointCount() < 2 || mask.empty() || mask.type() != CV_8UC1) return false;
+  if (!settings.Check().empty()) return false;
   std::vector<Vec2> line(snake.points.begin(), snake.points.begin() + snake.pointCount());
   std::vector<cv::Point2f> corners;
   for (const Vec2& p : line) corners.emplace_back(p.x, p.y);

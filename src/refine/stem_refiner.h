@@ -13,26 +13,10 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include "refine/refine_settings.h"
 #include "snake/snake.h"
 
 namespace stemscan {
-
-struct RefineSettings {
-  float pointSpacing = 5.0f;  // pixels of stem per contour point
-  int minPoints = 10;
-  int margin = 40;              // pixels around the contour and the tracked top that the fit sees
-  float topReach = 40.0f;       // how far from the tracked top the far end of the tube may lie
-  float widening = 1.25f;       // past this many times the stem's depth the tube has widened
-  float crossWidening = 2.0f;   // or past this many times its width across the path
-  float wideningStart = 1.25f;  // and began where it was this many times as wide
-  float junctionReach = 2.0f;   // stem widths from the highest point down to a junction, at most
-  float levelTolerance = 1.0f;  // pixels below the highest point where the stem still runs level
-  float lighterStem = 2.0f;     // grey levels by which a loop's stem side is lighter than its
-                                // cotyledons' side, at least
-  float climbAboveTracked = 0.5f;  // stem radii a merged hook's apex may lie above the tracked
-                                   // top, at most
-  int specks = 5;  // light specks next to the contour from which the mask is cleaned first
-};
 
 // Where a contour's base comes from.
 enum class BaseKind {
@@ -47,7 +31,7 @@ enum class BaseKind {
 // its base as `baseKind` says; `grey`, the image `mask` was thresholded from, tells a closed
 // hook's stem from its cotyledons where the two touch (none where empty). The trackers' positions
 // follow the ends. False, leaving the snake as it was, where no stem joins the base to the top's
-// surroundings.
+// surroundings, or where `settings` fail their Check().
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
                   const RefineSettings& settings = RefineSettings());
 

@@ -1,5 +1,6 @@
-// The refined fit on masks at the edges of what it meets: a wide speckled stem, whose coarse
-// search reads past the fit's box, and a threshold that turns everything dark.
+// The refined fit on masks at the edges of what it meets (a wide speckled stem, whose coarse
+// search reads past the fit's box, and a threshold that turns everything dark), and on settings
+// it cannot use.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -63,6 +64,19 @@ TEST(RefinedFitOnAnyMask, LeavesTheContourWhereEverythingIsDark) {
     EXPECT_EQ(s.pointCount(), 11);
     EXPECT_EQ(s.point(10).y, 863.0f);
   }
+}
+
+TEST(RefineSettings, TheDefaultsPassTheirCheckAndNonsenseDoesNot) {
+  EXPECT_EQ(RefineSettings().Check(), "");
+  RefineSettings noSpacing;
+  noSpacing.pointSpacing = 0.0f;
+  EXPECT_NE(noSpacing.Check(), "");
+  RefineSettings noWidening;
+  noWidening.widening = 1.0f;
+  EXPECT_NE(noWidening.Check(), "");
+  // The fit refuses settings it cannot use and leaves the contour to the plain fit.
+  Snake s = downTheStem();
+  EXPECT_FALSE(refineOnStem(s, wideSpeckledStem(), cv::Mat(), BaseKind::kSet, noSpacing));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "refine/stem_refiner.h"
+#include "refine/refine_settings.h"
 #include "refine/stem_tube.h"
 #include "util/vec2.h"
 

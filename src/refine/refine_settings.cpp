@@ -1,0 +1,21 @@
+#include "refine/refine_settings.h"
+
+namespace stemscan {
+
+std::string RefineSettings::Check() const {
+  if (!(pointSpacing > 0.0f)) return "pointSpacing must be positive";
+  if (minPoints < 2) return "minPoints must be at least 2";
+  if (margin < 1) return "margin must be at least 1 pixel";
+  if (!(topReach > 0.0f)) return "topReach must be positive";
+  if (!(widening > 1.0f) || !(crossWidening > 1.0f) || !(wideningStart > 1.0f)) {
+    return "widening, crossWidening and wideningStart must each be more than 1";
+  }
+  if (!(junctionReach > 0.0f)) return "junctionReach must be positive";
+  if (!(levelTolerance >= 0.0f) || !(lighterStem >= 0.0f) || !(climbAboveTracked >= 0.0f)) {
+    return "levelTolerance, lighterStem and climbAboveTracked must not be negative";
+  }
+  if (specks < 0) return "specks must not be negative";
+  return "";
+}
+
+}  // namespace stemscan
