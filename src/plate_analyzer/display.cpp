@@ -48,7 +48,7 @@ cv::Mat PlateAnalyzer::drawingView() {
   return displayView(display);
 }
 
-cv::Mat PlateAnalyzer::workView(cv::Mat& image) {
+cv::Mat PlateAnalyzer::workView(const cv::Mat& image) const {
   const cv::Rect region = clippedRegion();
   if (!work_region_set_ || region.empty() || image.empty()) return image;
   return image(region);
@@ -62,7 +62,7 @@ void PlateAnalyzer::createMainWindow(const std::string& name) {
   display_clean = display.clone();
   display_work = display.clone();
   display_is_clean_ = false;
-  grey_is_clean_ = false;
+  thresholds_.forgetShown();
   window_name = name;
   std::cout << "image size " << display.cols << " " << display.rows << std::endl;
   windows_.createWindow(window_name);

@@ -62,7 +62,7 @@ TEST(FullSession, EveryKeyAndMouseActionLeavesItsMark) {
   EXPECT_TRUE(contains(run.out, "resetting thresholding for hypocotyl 0\n"));
   EXPECT_TRUE(contains(run.out, "saving analysis of image 5\n"));
   EXPECT_TRUE(contains(run.out, "back to present\n"));
-  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{100, 100, 100}));
+  EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{100, 100, 100}));
   EXPECT_FLOAT_EQ(run.analyzer().snakes[1].internalWeight, 0.6f);
 
   const auto tips = run.values("_tip.txt");

@@ -112,7 +112,7 @@ TEST(CloseButton, OfTheThresholdingWindowKeepsTheCalibrationGoing) {
                              spaceKeys(3);
   ASSERT_EQ(run.run(script), 0) << run.err;
   EXPECT_FALSE(contains(run.err, "no window"));
-  EXPECT_EQ(run.analyzer().tuning.threshold, 120);
+  EXPECT_EQ(run.analyzer().thresholds().current(), 120);
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 3u);
 }
 

@@ -239,7 +239,7 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
   s.setPoint(0, p);
   s.topTracker.pos = p;
   applyThreshold(i);
-  s.seedFromClick(mask, kSeedAngle, kSeedLength, random_);
+  s.seedFromClick(thresholds_.mask(), kSeedAngle, kSeedLength, random_);
   s.baseTracker.pos = s.lastPoint();
 }
 
@@ -313,7 +313,7 @@ void PlateAnalyzer::onSmoothnessSlider(int position) {
   if (Snake* s = selectedSnake()) {
     markEdited(selected);
     s->setInternalWeight(position * tuning.smoothness_scale / tuning.smoothness_max);
-    s->optimise(mask, 10, -1, random_);
+    s->optimise(thresholds_.mask(), 10, -1, random_);
   }
   refreshDisplay(kRed);
 }

@@ -171,7 +171,7 @@ TEST(MouseSession, RecalibrationWaitsForG) {
                        "resetting thresholding for hypocotyl 2\npress 'g' when done\n"
                        "done\n"));
   // After a global calibration every hypocotyl follows the slider.
-  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{80, 80, 80}));
+  EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{80, 80, 80}));
 }
 
 TEST(MouseSession, ScriptEndingInTheRecalibrationEndsTheRunInOrder) {

@@ -15,9 +15,9 @@ PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& w
       nb_rows(rows),
       nb_cols(cols),
       nb_seed_points(seedPoints),
-      thresholds(static_cast<std::size_t>(rows) * cols, -1),
       windows_(windows),
       random_(random),
+      thresholds_(rows * cols, kDefaultThreshold),
       created_(static_cast<std::size_t>(rows) * cols, false),
       edited_(static_cast<std::size_t>(rows) * cols, false),
       base_set_(static_cast<std::size_t>(rows) * cols, false) {

@@ -1,7 +1,8 @@
 // PlateAnalyzer: the application object. It owns the pool of hypocotyl contours (one Snake per
 // grid cell, row-major), the frame source, the working images, the window state, the
-// thresholds, the interaction state and the result store, and it runs the whole interactive
-// analysis.
+// thresholds and thresholded images (Thresholds), the interaction state and the result store,
+// and it runs the whole interactive analysis; the analysis of each image is the window-free
+// trackAndFit of src/analysis.
 //
 // The operations are spread over files by concern: the run loop, the monitoring keys, the
 // mouse, the display, the thresholding and the result files.
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/thresholds.h"
 #include "experiment/experiment.h"
 #include "export/exports.h"
 #include "grabber/img_grabber.h"
@@ -32,13 +34,16 @@ namespace stemscan {
 // What the main window's mouse does.
 enum InteractionMode { ModeNone = 0, ModeRowBottom = 2, ModeEdit = 3, ModeCalibrate = 4 };
 
-// The tuning parameters the sliders and the command line change.
+// The threshold the calibration starts from, before any was set.
+constexpr int kDefaultThreshold = 110;
+
+// The tuning parameters the sliders and the command line change (the threshold lives with the
+// thresholded images, in Thresholds).
 struct TuningParameters {
   // Where the slider stands for the contours' own stiffness (an internal weight of 1.0).
   int smoothness = 50;
   int smoothness_max = 50;
   float smoothness_scale = 1.0f;
-  int threshold = 110;
   int orientation_length = 15;
   int orientation_max = 100;
   int maxGrowth = 5;
@@ -66,7 +71,9 @@ class PlateAnalyzer {
   Snake* snake(int i);
   Snake* snakeInCell(int column, int row);
   Snake* selectedSnake();
-  cv::Mat& maskImage() { return mask; }
+  const cv::Mat& maskImage() const { return thresholds_.mask(); }
+  // The hypocotyls' threshold values and the thresholded images.
+  const Thresholds& thresholds() const { return thresholds_; }
   InteractionMode getMode() const { return mode; }
   void setHalfWindowAll(int n);
   void deactivateAll();
@@ -182,10 +189,6 @@ class PlateAnalyzer {
   int nb_cols = 0;
   int nb_seed_points = 10;
   std::unique_ptr<ImgGrabber> grabber;
-  cv::Mat mask;
-  cv::Mat mask_prev;
-  cv::Mat grey;
-  cv::Mat grey_prev;
   cv::Mat display;
   cv::Mat display_clean;
   cv::Mat display_work;
@@ -200,8 +203,6 @@ class PlateAnalyzer {
   int drag_point = -1;
   int drag_snake = -1;
   Vec2 last_mouse;
-  std::vector<int> thresholds;
-  int global_threshold = -1;
   bool save_images = false;
   bool trace = false;
   bool moving_base = false;
@@ -262,7 +263,7 @@ class PlateAnalyzer {
   cv::Mat displayView(cv::Mat& image);
   // The view of `display` to draw on; from then on it no longer holds the clean frame alone.
   cv::Mat drawingView();
-  cv::Mat workView(cv::Mat& image);
+  cv::Mat workView(const cv::Mat& image) const;
   cv::Rect clippedRegion() const;
   void showDisplay();
   // Sizes the main window to the whole frame times display_scale (1 px at the least).
@@ -294,6 +295,7 @@ class PlateAnalyzer {
 
   WindowSystem& windows_;
   RandomSource& random_;
+  Thresholds thresholds_;
   std::optional<Present> present_;
   cv::Size frame_size_;
   bool display_region_set_ = false;
@@ -301,10 +303,6 @@ class PlateAnalyzer {
   bool stopped_ = false;
   int stop_status_ = kRunOk;
   bool modal_wait_ = false;
-  // The threshold `mask` and `mask_prev` hold their images at; -1 while they hold the grey.
-  int mask_level_ = -1;
-  int mask_prev_level_ = -1;
-  bool grey_is_clean_ = false;     // `grey` is the grey of `display_clean`
   bool display_is_clean_ = false;  // `display` holds `display_clean`'s pixels, nothing drawn
   // `display` differs from `display_clean` only in the boxes `drawn_`, where the last redraw of
   // the whole frame drew the contours.

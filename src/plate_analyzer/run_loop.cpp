@@ -78,16 +78,8 @@ bool PlateAnalyzer::openSequence(const std::string& imagePath) {
   std::cout << std::endl;
   display = first;
   display_is_clean_ = false;
-  mask.create(frame_size_, CV_8UC1);
-  mask.setTo(0);
   roi = cv::Rect(0, 0, frame_size_.width, frame_size_.height);
-  mask_prev = mask.clone();
-  mask_level_ = -1;
-  mask_prev_level_ = -1;
-  grey.create(frame_size_, CV_8UC1);
-  grey.setTo(0);
-  grey_prev = grey.clone();
-  grey_is_clean_ = false;
+  thresholds_.startSequence(frame_size_);
   return true;
 }
 
@@ -121,23 +113,7 @@ bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
   if (roi_active) resetZoom(false);
   std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
-  // The image shown so far becomes the previous one; its grey, and the grey thresholded, are
-  // at hand when they were made from that very frame.
-  if (!display_clean.empty() && grey_is_clean_) {
-    cv::swap(grey, grey_prev);
-    cv::swap(mask, mask_prev);
-    mask_prev_level_ = mask_level_;
-  } else {
-    if (!display_clean.empty()) {
-      cv::cvtColor(display_clean, grey_prev, cv::COLOR_BGR2GRAY);
-      grey_prev.copyTo(mask_prev);
-    }
-    mask_prev_level_ = -1;
-  }
-  cv::cvtColor(display, grey, cv::COLOR_BGR2GRAY);
-  grey_is_clean_ = true;
-  grey.copyTo(mask);
-  mask_level_ = -1;
+  thresholds_.nextImage(display, display_clean);
   display.copyTo(display_clean);
   display_is_clean_ = true;
   return true;

@@ -8,7 +8,6 @@
 namespace stemscan {
 namespace {
 
-constexpr int kDefaultThreshold = 110;
 constexpr int kMinThresholdWindow = 50;  // the window never shrinks past this side
 constexpr int kSliceMs = 5;
 
@@ -16,41 +15,31 @@ constexpr int kSliceMs = 5;
 
 void PlateAnalyzer::applyThreshold(int index) {
   if (index >= 0 && index < nb_snakes) {
-    tuning.threshold = thresholds[index];
-  } else if (global_threshold != -1 || selected == -1) {
-    global_threshold = tuning.threshold;
-    std::fill(thresholds.begin(), thresholds.end(), tuning.threshold);
+    thresholds_.setCurrent(thresholds_.of(index));
+  } else if (thresholds_.sharing() || selected == -1) {
+    thresholds_.shareCurrent();
   } else {
-    tuning.threshold = thresholds[selected];
+    thresholds_.setCurrent(thresholds_.of(selected));
   }
-  if (tuning.threshold < 0 || grey.empty()) return;
-  // Hypocotyls mostly share one threshold: each image is thresholded once per value in a row.
-  if (mask_prev_level_ != tuning.threshold) {
-    cv::threshold(grey_prev, mask_prev, tuning.threshold, 255, cv::THRESH_BINARY);
-    mask_prev_level_ = tuning.threshold;
-  }
-  if (mask_level_ != tuning.threshold) {
-    cv::threshold(grey, mask, tuning.threshold, 255, cv::THRESH_BINARY);
-    mask_level_ = tuning.threshold;
-  }
+  thresholds_.makeMasks();
 }
 
 void PlateAnalyzer::setThreshold(int value) {
-  tuning.threshold = value;
-  if (selected >= 0) thresholds[selected] = value;
+  thresholds_.setCurrent(value);
+  if (selected >= 0) thresholds_.set(selected, value);
 }
 
 void PlateAnalyzer::openThresholdWindow(int index) {
   if (index >= 0) {
     selected = index;
     zoomToHypocotyl(index % nb_cols, index / nb_cols, tuning.maxGrowth);
-    tuning.threshold = thresholds[index];
+    thresholds_.setCurrent(thresholds_.of(index));
   }
   applyThreshold(-1);
   windows_.createWindow(kThresholdWindow);
   windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
-  windows_.showImage(kThresholdWindow, workView(mask));
-  windows_.createSlider("threshold", kThresholdWindow, std::max(0, tuning.threshold), 255,
+  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
+  windows_.createSlider("threshold", kThresholdWindow, std::max(0, thresholds_.current()), 255,
                         [this](int value) { onThresholdSlider(value); });
   windows_.setMouseHandler(kThresholdWindow,
                            [this](int event, int, int, int) { onThresholdMouse(event); });
@@ -65,13 +54,13 @@ void PlateAnalyzer::scaleThresholdWindow(float step) {
     thresh_win_h = static_cast<int>(thresh_win_h / 0.8);
   }
   windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
-  windows_.showImage(kThresholdWindow, workView(mask));
+  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
 }
 
 void PlateAnalyzer::onThresholdSlider(int value) {
   setThreshold(value);
   applyThreshold(-1);
-  windows_.showImage(kThresholdWindow, workView(mask));
+  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
 }
 
 void PlateAnalyzer::onThresholdMouse(int event) {
@@ -83,8 +72,8 @@ void PlateAnalyzer::calibrateThresholds(int which) {
   if (which == -2) {
     // One value for every hypocotyl. A hypocotyl created before calibration left the value
     // at -1 (none): start from the default so that the slider reaches all of them.
-    if (tuning.threshold < 0) tuning.threshold = kDefaultThreshold;
-    global_threshold = 0;
+    if (thresholds_.current() < 0) thresholds_.setCurrent(kDefaultThreshold);
+    thresholds_.startSharing();
     openThresholdWindow(-1);
     while (!stopped_) {
       const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
@@ -94,7 +83,7 @@ void PlateAnalyzer::calibrateThresholds(int which) {
       if (key == ' ') break;
       if (key == 'd') {
         windows_.destroyWindow(kThresholdWindow);
-        global_threshold = -1;
+        thresholds_.stopSharing();
         calibrateThresholds(-1);
         break;
       }
@@ -126,7 +115,7 @@ void PlateAnalyzer::calibrateThresholds(int which) {
     if (waitForKey('g', kSliceMs, false)) {
       std::cout << "done" << std::endl;
       resetZoom(true);
-      snakes[which].optimise(mask, 10, -1, random_);
+      snakes[which].optimise(thresholds_.mask(), 10, -1, random_);
     } else {
       resetZoom(true);
     }

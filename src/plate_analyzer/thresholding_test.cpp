@@ -31,8 +31,8 @@ TEST(ThresholdCalibration, EachHypocotylGetsItsOwnValueAfterD) {
                              "slider thresholding threshold 100\nkey space\n"
                              "slider thresholding threshold 120\nkey space\n";
   ASSERT_EQ(run.run(script), 0) << run.err;
-  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{90, 100, 120}));
-  EXPECT_EQ(run.analyzer().global_threshold, -1);
+  EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{90, 100, 120}));
+  EXPECT_EQ(run.analyzer().thresholds().sharing(), false);
   EXPECT_FALSE(run.windows().window("thresholding").exists);
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
 }
@@ -70,8 +70,8 @@ TEST(ThresholdCalibration, GlobalSliderReachesEveryHypocotyl) {
                              " " + std::to_string(top.y) +
                              "\nkey space\nslider thresholding threshold 95\nkey space\n";
   ASSERT_EQ(run.run(script), 0);
-  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{95, 95, 95}));
-  EXPECT_EQ(run.analyzer().global_threshold, 95);
+  EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{95, 95, 95}));
+  EXPECT_EQ(run.analyzer().thresholds().sharedValue(), 95);
 }
 
 TEST(ThresholdCalibration, NoHypocotylYetOpensAtTheDefaultValue) {
@@ -84,7 +84,7 @@ TEST(ThresholdCalibration, NoHypocotylYetOpensAtTheDefaultValue) {
   };
   ASSERT_EQ(run.run("key space\n"), 0);
   EXPECT_EQ(seen, 110);
-  EXPECT_EQ(run.analyzer().thresholds, (std::vector<int>{110, 110, 110}));
+  EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{110, 110, 110}));
 }
 
 TEST(ThresholdCalibration, WindowSizeStepsAndNeverVanishes) {
