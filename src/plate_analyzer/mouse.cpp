@@ -52,14 +52,14 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
     } else if (event == kLeftDown && ctrl) {
       startContourDrag(x, y);
     } else if (event == kLeftDown) {
-      const int i = nearestSnake(p, 0, -2);
+      const int i = nearestInUse(p);
       if (Snake* s = snake(i)) {
         s->topTracker.pos = p;
         s->setPoint(0, s->topTracker.pos);
         markEdited(i);
       }
     } else if (event == kRightUp && ctrl) {
-      const int i = nearestSnake(p, 0, -2);
+      const int i = nearestInUse(p);
       if (Snake* s = snake(i)) {
         s->baseTracker.pos = p;
         s->setLastPoint(s->baseTracker.pos);
@@ -67,8 +67,8 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
         base_set_[static_cast<std::size_t>(i)] = true;
       }
     } else if (event == kRightUp && beginModalWait()) {
-      const int i = nearestSnake(p, 0, -2);
-      calibrateThresholds(i);
+      const int i = nearestInUse(p);
+      recalibrate(i);
       markEdited(i);
       endModalWait();
     }
@@ -85,7 +85,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
       pickPoint(x, y);
       drawUnselected();
     } else if (event == kRightUp) {
-      const int i = nearestSnake(p, 0, -2);
+      const int i = nearestInUse(p);
       if (i >= 0) snakes[i].deactivate();
       markEdited(i);
       if (i == selected) selected = -1;
@@ -97,21 +97,30 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
   refreshDisplay(kRed);
 }
 
-int PlateAnalyzer::nearestSnake(const Vec2& p, int useLast, int exclude) const {
+int PlateAnalyzer::nearestContour(const Vec2& p, ContourEnd end, bool inUseOnly,
+                                  int exclude) const {
   const float start = static_cast<float>(display.cols + display.rows);
   float best = start * start;
   int index = -1;
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes[i];
     if (s.pointCount() == 0 || !wasCreated(i)) continue;
-    if (exclude == -2 ? !s.isInUse() : i == exclude) continue;
-    const float d = squaredNorm((useLast ? s.lastPoint() : s.point(0)) - p);
+    if (inUseOnly ? !s.isInUse() : i == exclude) continue;
+    const float d = squaredNorm((end == ContourEnd::kBase ? s.lastPoint() : s.point(0)) - p);
     if (d < best) {
       best = d;
       index = i;
     }
   }
   return index;
+}
+
+int PlateAnalyzer::nearestInUse(const Vec2& p) const {
+  return nearestContour(p, ContourEnd::kTop, true, -1);
+}
+
+int PlateAnalyzer::nearestCreated(const Vec2& p, ContourEnd end, int exclude) const {
+  return nearestContour(p, end, false, exclude);
 }
 
 int PlateAnalyzer::nearestFreeSnake(const Vec2& p) const {
@@ -149,16 +158,17 @@ void PlateAnalyzer::toggleSelection(int i) {
 }
 
 void PlateAnalyzer::selectNearest(int x, int y) {
-  const int i = nearestSnake(Vec2(x, y), 0, -1);
+  const int i = nearestCreated(Vec2(x, y), ContourEnd::kTop);
   if (i < 0) std::cout << kNoHypocotylYet << std::endl;
   toggleSelection(i);
 }
 
 void PlateAnalyzer::pickPoint(int x, int y) {
   const Vec2 p(x, y);
-  const int a = nearestSnake(p, 0, -1);
-  const int c = nearestSnake(p, 1, -1);
-  const int candidates[] = {a, nearestSnake(p, 0, a), c, nearestSnake(p, 1, c)};
+  const int a = nearestCreated(p, ContourEnd::kTop);
+  const int c = nearestCreated(p, ContourEnd::kBase);
+  const int candidates[] = {a, nearestCreated(p, ContourEnd::kTop, a), c,
+                            nearestCreated(p, ContourEnd::kBase, c)};
   std::vector<int> unique;
   for (int candidate : candidates) {
     if (candidate < 0) continue;
@@ -186,7 +196,7 @@ void PlateAnalyzer::pickPoint(int x, int y) {
 }
 
 void PlateAnalyzer::startContourDrag(int x, int y) {
-  toggleSelection(nearestSnake(Vec2(x, y), 0, -2));
+  toggleSelection(nearestInUse(Vec2(x, y)));
   if (selected == -1) selectNearest(x, y);
   drawUnselected();
   drag_snake = selected;
@@ -238,7 +248,7 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
   s.activate();
   s.setPoint(0, p);
   s.topTracker.pos = p;
-  applyThreshold(i);
+  applyThresholdOf(i);
   s.seedFromClick(thresholds_.mask(), kSeedAngle, kSeedLength, random_);
   s.baseTracker.pos = s.lastPoint();
 }

@@ -118,7 +118,12 @@ class PlateAnalyzer {
   void onMouse(int event, int x, int y, int flags);
   void onEditMouse(int event, int flags, int x, int y);
   void onRowBottomMouse(int event, int x, int y);
-  int nearestSnake(const Vec2& p, int useLast, int exclude) const;
+  // The hypocotyl in use whose top is nearest to p; -1 where none is.
+  int nearestInUse(const Vec2& p) const;
+  // The hypocotyl created so far (in use or switched off) whose top or base is nearest to p,
+  // but `exclude`; -1 where none is.
+  enum class ContourEnd { kTop, kBase };
+  int nearestCreated(const Vec2& p, ContourEnd end, int exclude = -1) const;
   int nearestFreeSnake(const Vec2& p) const;
   void toggleSelection(int i);
   void selectNearest(int x, int y);
@@ -148,11 +153,19 @@ class PlateAnalyzer {
   void onOrientationSlider(int position);
 
   // Thresholding and calibration.
-  void applyThreshold(int index);
+  // Thresholds both images at hypocotyl `index`'s own value.
+  void applyThresholdOf(int index);
+  // Thresholds both images at the value being calibrated: shared by all, or the selected
+  // hypocotyl's own.
+  void applyCalibrationThreshold();
   void setThreshold(int value);
   void openThresholdWindow(int index);
   void scaleThresholdWindow(float step);
-  void calibrateThresholds(int which);
+  // The calibration of one value for all (which 'd' turns into calibrateEach()), of each
+  // hypocotyl in turn, and of one hypocotyl again (Shift + right click; ended by 'g').
+  void calibrateAll();
+  void calibrateEach();
+  void recalibrate(int which);
   // Tracks the ends of every hypocotyl in use into the current image and fits each contour.
   void trackHypocotyls(int endMode);
   // Fits the contour again on this image with its ends where their trackers are, without
@@ -269,6 +282,7 @@ class PlateAnalyzer {
   // Sizes the main window to the whole frame times display_scale (1 px at the least).
   void resizeMainWindow();
 
+  int nearestContour(const Vec2& p, ContourEnd end, bool inUseOnly, int exclude) const;
   // True for a hypocotyl the user created (or one restored from the store): a grid cell never
   // used holds only scattered start-up points, which no click brings back.
   bool wasCreated(int i) const { return created_[static_cast<std::size_t>(i)]; }

@@ -225,7 +225,7 @@ void PlateAnalyzer::calibrationPhase() {
   instruct({"calibrate the thresholding using the slider",
             "press 'i' to enlarge the window and 'o' to make it smaller",
             "press 'd' to calibrate each hypocotyl separately", "press <space> when you are done"});
-  calibrateThresholds(-2);
+  calibrateAll();
   trackHypocotyls(-1);
   refreshDisplay(kRed);
 }

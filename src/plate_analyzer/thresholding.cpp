@@ -13,10 +13,10 @@ constexpr int kSliceMs = 5;
 
 }  // namespace
 
-void PlateAnalyzer::applyThreshold(int index) {
-  if (index >= 0 && index < nb_snakes) {
-    thresholds_.setCurrent(thresholds_.of(index));
-  } else if (thresholds_.sharing() || selected == -1) {
+void PlateAnalyzer::applyThresholdOf(int index) { thresholds_.makeMasksFor(index); }
+
+void PlateAnalyzer::applyCalibrationThreshold() {
+  if (thresholds_.sharing() || selected == -1) {
     thresholds_.shareCurrent();
   } else {
     thresholds_.setCurrent(thresholds_.of(selected));
@@ -35,7 +35,7 @@ void PlateAnalyzer::openThresholdWindow(int index) {
     zoomToHypocotyl(index % nb_cols, index / nb_cols, tuning.maxGrowth);
     thresholds_.setCurrent(thresholds_.of(index));
   }
-  applyThreshold(-1);
+  applyCalibrationThreshold();
   windows_.createWindow(kThresholdWindow);
   windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
   windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
@@ -59,7 +59,7 @@ void PlateAnalyzer::scaleThresholdWindow(float step) {
 
 void PlateAnalyzer::onThresholdSlider(int value) {
   setThreshold(value);
-  applyThreshold(-1);
+  applyCalibrationThreshold();
   windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
 }
 
@@ -68,47 +68,53 @@ void PlateAnalyzer::onThresholdMouse(int event) {
   scaleThresholdWindow(static_cast<float>(step));
 }
 
-void PlateAnalyzer::calibrateThresholds(int which) {
-  if (which == -2) {
-    // One value for every hypocotyl. A hypocotyl created before calibration left the value
-    // at -1 (none): start from the default so that the slider reaches all of them.
-    if (thresholds_.current() < 0) thresholds_.setCurrent(kDefaultThreshold);
-    thresholds_.startSharing();
-    openThresholdWindow(-1);
+void PlateAnalyzer::calibrateAll() {
+  // One value for every hypocotyl. A hypocotyl created before calibration left the value at
+  // none: start from the default so that the slider reaches all of them.
+  if (thresholds_.current() < 0) thresholds_.setCurrent(kDefaultThreshold);
+  thresholds_.startSharing();
+  openThresholdWindow(-1);
+  while (!stopped_) {
+    const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
+    if (interrupted()) break;
+    // Closed with its close button: the calibration goes on in a new one.
+    if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(-1);
+    if (key == ' ') break;
+    if (key == 'd') {
+      windows_.destroyWindow(kThresholdWindow);
+      thresholds_.stopSharing();
+      calibrateEach();
+      break;
+    }
+    if (key == 'i') scaleThresholdWindow(-1.0f);
+    if (key == 'o') scaleThresholdWindow(1.0f);
+  }
+  windows_.destroyWindow(kThresholdWindow);
+}
+
+void PlateAnalyzer::calibrateEach() {
+  for (int i = 0; i < nb_snakes && !stopped_; ++i) {
+    if (!snakes[i].isInUse()) continue;
+    calibrating_ = i;
+    updateTitle();
+    openThresholdWindow(i);
+    // 'i' and 'o' resize the threshold window here as in the calibration of all at once.
     while (!stopped_) {
       const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
-      if (interrupted()) break;
-      // Closed with its close button: the calibration goes on in a new one.
-      if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(-1);
-      if (key == ' ') break;
-      if (key == 'd') {
-        windows_.destroyWindow(kThresholdWindow);
-        thresholds_.stopSharing();
-        calibrateThresholds(-1);
-        break;
-      }
+      if (interrupted() || key == ' ') break;
+      if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(i);
       if (key == 'i') scaleThresholdWindow(-1.0f);
       if (key == 'o') scaleThresholdWindow(1.0f);
     }
-  } else if (which == -1) {
-    for (int i = 0; i < nb_snakes && !stopped_; ++i) {
-      if (!snakes[i].isInUse()) continue;
-      calibrating_ = i;
-      updateTitle();
-      openThresholdWindow(i);
-      // 'i' and 'o' resize the threshold window here as in the calibration of all at once.
-      while (!stopped_) {
-        const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
-        if (interrupted() || key == ' ') break;
-        if (windows_.windowClosed(kThresholdWindow)) openThresholdWindow(i);
-        if (key == 'i') scaleThresholdWindow(-1.0f);
-        if (key == 'o') scaleThresholdWindow(1.0f);
-      }
-      resetZoom(true);
-    }
-    calibrating_ = -1;
-    updateTitle();
-  } else if (which >= 0 && which < nb_snakes && snakes[which].isInUse()) {
+    resetZoom(true);
+  }
+  calibrating_ = -1;
+  updateTitle();
+  windows_.destroyWindow(kThresholdWindow);
+}
+
+void PlateAnalyzer::recalibrate(int which) {
+  if (which >= 0 && which < nb_snakes && snakes[which].isInUse()) {
     std::cout << "resetting thresholding for hypocotyl " << which << std::endl;
     std::cout << "press 'g' when done" << std::endl;
     openThresholdWindow(which);

@@ -26,7 +26,7 @@ void PlateAnalyzer::trackHypocotyls(int endMode) {
 void PlateAnalyzer::refitHypocotyl(int index) {
   Snake* s = snake(index);
   if (s == nullptr || thresholds_.mask().empty()) return;
-  applyThreshold(index);
+  applyThresholdOf(index);
   placeEnds(*s);
   s->optimise(thresholds_.mask(), 10, -1, random_);
 }
