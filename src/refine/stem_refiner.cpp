@@ -159,7 +159,7 @@ struct StemView {
 // The stem's centreline from its top, on the path through the tube to the far end near `near`,
 // down to its base; empty where no path joins them.
 std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
-                                 const RefineSettings& settings) {
+                                 const RefineSettings& settings, TopRule* rule) {
   const int reach = static_cast<int>(settings.topReach);
   std::vector<Vec2> path = pathToFarEnd(stem.searched, stem.base, near, reach);
   if (path.size() < 2) return {};
@@ -169,6 +169,7 @@ std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
   if (path.size() < 2) return {};
   const Vec2 up(0.0f, -1.0f);  // seedlings grow up the plate
   const PathTop top = topOnPath(stem.tube, path, up, near, settings);
+  *rule = top.rule;
   path.resize(top.index + 1);
   if (!top.atJunction) climbToApex(stem.searched, top.stem.depth, near, settings, &path);
   std::reverse(path.begin(), path.end());  // from the top down to the base
@@ -207,7 +208,7 @@ int specksAlong(const cv::Mat& mask, const std::vector<Vec2>& line) {
 }  // namespace
 
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
-                  const RefineSettings& settings) {
+                  const RefineSettings& settings, TopRule* decided) {
   if (snake.pointCount() < 2 || mask.empty() || mask.type() != CV_8UC1) return false;
   if (!settings.Check().empty()) return false;
   std::vector<Vec2> line(snake.points.begin(), snake.points.begin() + snake.pointCount());
@@ -251,9 +252,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   // A stem stands out of a light background within the box; where the contour lies in dark as
   // wide as the box (a threshold that makes almost everything dark), there is no stem to follow,
   // and the searches below, whose reach grows with the radius, would run over the whole image.
-  if (!(radius > 0.0f) || 2.0f * radius > static_cast<float>(std::min(box.width, box.height))) {
-    return false;
-  }
+  if (2.0f * radius > static_cast<float>(std::min(box.width, box.height))) return false;
   // The base back on the centreline, at its own height or on the narrowing it was carried to.
   const Vec2 tracked = line.front();
   Vec2 base = line.back();
@@ -263,17 +262,20 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   const Tube searched = searchTube(*stem, tube, radius);
   const StemView view{tube, searched, grey, base, radius};
-  std::vector<Vec2> centreline = centrelineFrom(view, tracked, settings);
+  TopRule rule = TopRule::kShortPath;
+  std::vector<Vec2> centreline = centrelineFrom(view, tracked, settings, &rule);
   // A stem does not shrink from one image to the next: where the tracker carried the top off
   // the stem, or far down it (the features round a hook's apex are few), the top is looked for
   // again where it was, and the longer stem kept.
   float total = Contour(centreline).length();
   if (centreline.empty() || total < Contour(line).length(1) - 2.0f * radius) {
-    std::vector<Vec2> again = centrelineFrom(view, line[1], settings);
+    TopRule againRule = TopRule::kShortPath;
+    std::vector<Vec2> again = centrelineFrom(view, line[1], settings, &againRule);
     const float longer = Contour(again).length();
     if (longer > total) {
       centreline = std::move(again);
       total = longer;
+      rule = againRule;
     }
   }
   if (centreline.empty()) return false;
@@ -283,6 +285,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   for (const Vec2& p : Contour(std::move(centreline)).resampled(n)) snake.append(p);
   snake.topTracker.pos = snake.point(0);
   snake.baseTracker.pos = snake.lastPoint();
+  if (decided != nullptr) *decided = rule;
   return true;
 }
 

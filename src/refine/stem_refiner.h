@@ -14,6 +14,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include "refine/refine_settings.h"
+#include "refine/stem_top.h"
 #include "snake/snake.h"
 
 namespace stemscan {
@@ -32,7 +33,8 @@ enum class BaseKind {
 // hook's stem from its cotyledons where the two touch (none where empty). The trackers' positions
 // follow the ends. False, leaving the snake as it was, where no stem joins the base to the top's
 // surroundings, or where `settings` fail their Check().
+// `decided`, where given, tells which rule put the top (see topOnPath).
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
-                  const RefineSettings& settings = RefineSettings());
+                  const RefineSettings& settings = RefineSettings(), TopRule* decided = nullptr);
 
 }  // namespace stemscan

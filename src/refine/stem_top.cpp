@@ -190,7 +190,9 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
   const std::size_t last = path.size() - 1;
   const std::size_t highest = highestUpTo(path, last, up, settings.levelTolerance);
   PathProfile profile(tube, path);
-  if (!measureStem(highest, &profile)) return PathTop{highest, StemSize(), false};
+  if (!measureStem(highest, &profile)) {
+    return PathTop{highest, StemSize(), false, TopRule::kShortPath};
+  }
   const std::vector<float>& walked = profile.walked;
   const StemSize& size = profile.stem;
   auto wide = [&](std::size_t i) {
@@ -220,11 +222,11 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
       // Where it rose into the level run off the stem's line, it turned there.
       turn = apex;
       turnedOffStem(tube, path, profile, apex, &turn);
-      return PathTop{turn, size, true};
+      return PathTop{turn, size, true, TopRule::kLevelSideBranch};
     }
     // One held up at an angle rises to the path's end instead.
-    if (offStem(&turn)) return PathTop{turn, size, true};
-    return PathTop{apex, size, false};
+    if (offStem(&turn)) return PathTop{turn, size, true, TopRule::kRaisedSideBranch};
+    return PathTop{apex, size, false, TopRule::kHookApex};
   }
   // Down to where the widening starts; a wide stretch reaching further down is a hook lying
   // against its cotyledons, no junction: the hook's arch runs on beyond it as stem. Where the
@@ -238,7 +240,8 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
   while (start > 0 && wide(start)) {
     if (!cotyledons && walked[highest] - walked[start] > reach) {
       // Or a cotyledon held up at an angle, hardly wider than the stem.
-      return offStem(&turn) ? PathTop{turn, size, true} : PathTop{apex, size, false};
+      return offStem(&turn) ? PathTop{turn, size, true, TopRule::kRaisedSideBranch}
+                            : PathTop{apex, size, false, TopRule::kHookAgainstCotyledons};
     }
     --start;
   }
@@ -254,19 +257,22 @@ PathTop topOnPath(const Tube& tube, const std::vector<Vec2>& path, const Vec2& u
   // closed hook seen as one dark blob with the cotyledons pressed against it (a high
   // threshold fills the gap between them); its top is the hook's apex.
   if (norm(path[start] - tracked) > std::max(settings.topReach, 2.0f * size.depth)) {
-    return PathTop{apex, size, false};
+    return PathTop{apex, size, false, TopRule::kFarJunction};
   }
   // Where the stem rises up to the junction, the top is where the stem widens; where it runs
   // level or down again below it (a hook), the top is the hook's apex.
   const std::size_t top = highestUpTo(path, start, up, settings.levelTolerance);
   if (walked[start] - walked[top] > size.depth) {
-    return PathTop{middleOfLevel(path, profile, top, start, up, settings), size, false};
+    return PathTop{middleOfLevel(path, profile, top, start, up, settings), size, false,
+                   TopRule::kHookBelowJunction};
   }
   // Where the path turned off the stem into a cotyledon hardly wider than the stem (at a
   // threshold that thins it), the widening found may lie more than a stem width beyond the turn,
   // in the cotyledon: the stem's top lies where the path turned.
-  if (offStem(&turn) && walked[start] - walked[turn] > size.width) return PathTop{turn, size, true};
-  return PathTop{start, size, true};
+  if (offStem(&turn) && walked[start] - walked[turn] > size.width) {
+    return PathTop{turn, size, true, TopRule::kTurnBeforeWidening};
+  }
+  return PathTop{start, size, true, TopRule::kWidening};
 }
 
 }  // namespace stemscan

@@ -31,6 +31,19 @@ bool widerThanStem(float depth, float width, const StemSize& stem, const RefineS
 // no direction.
 Vec2 across(const Vec2& t);
 
+// Which rule put the top where it is (see topOnPath).
+enum class TopRule {
+  kShortPath,              // the path is too short to measure the stem: its highest point
+  kHookApex,               // the path ends on the stem: the hook's apex, or the stem's end
+  kLevelSideBranch,        // it runs on level into a side branch: where it turned off the stem
+  kRaisedSideBranch,       // it rises into a cotyledon held at an angle: where it turned
+  kHookAgainstCotyledons,  // a wide stretch reaching far down: a hook lying on its cotyledons
+  kFarJunction,            // a junction far from the tracked top: a closed hook seen as one blob
+  kHookBelowJunction,      // the stem runs level below the junction: the hook's apex
+  kTurnBeforeWidening,     // the widening lies well beyond where the path turned off the stem
+  kWidening,               // where the stem widens into its cotyledons
+};
+
 // Where the top lies on a path, and the stem below it.
 struct PathTop {
   std::size_t index = 0;  // the top's point on the path
@@ -38,6 +51,7 @@ struct PathTop {
   // The top is where the stem widens into its cotyledons, or where the path turned off the stem
   // into a side branch.
   bool atJunction = false;
+  TopRule rule = TopRule::kShortPath;
 };
 
 // The top on a path from the base up through the tube: the highest point of the stem (the apex
