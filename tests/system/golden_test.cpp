@@ -50,6 +50,20 @@ TEST(DefaultFit, TablesOfTheSamplePlateStayAsTheyWere) {
   }
 }
 
+TEST(RefinedFit, TablesOfCry1StayAsTheyWere) {
+  const std::string cry1 = std::string(STEMSCAN_DATA_DIR) + "/cry1";
+  if (!testing::fileExists(cry1 + "/1.TIF")) GTEST_SKIP() << "no cry1 photographs at " << cry1;
+  testing::TempDir dir;
+  const auto real = testing::runSession(
+      dir, {cry1 + "/1.TIF", "1", "5", dir.file("cry1"), "--refine"},
+      readFile(std::string(STEMSCAN_SOURCE_DIR) + "/examples/cry1_session.txt"));
+  ASSERT_EQ(real.status, 0) << real.err;
+  const std::string golden = std::string(STEMSCAN_SOURCE_DIR) + "/tests/golden/cry1_refine";
+  for (const char* suffix : {"_len.txt", "_or.txt", "_seg.txt", "_tip.txt"}) {
+    expectGolden(readFile(dir.file(std::string("cry1") + suffix)), golden + suffix, suffix);
+  }
+}
+
 // 64-bit FNV-1a of a file's bytes.
 std::string checksum(const std::string& path) {
   uint64_t h = 0xcbf29ce484222325ULL;
