@@ -9,11 +9,15 @@
 
 namespace stemscan {
 
+std::vector<std::string> Exports::fileNames(const std::string& base) {
+  return {base + ".csv", base + "_contours.csv", base + "_growth.csv", base + "_growth.svg"};
+}
+
 Exports::Exports(const std::string& base)
-    : long_table_(base + ".csv"),
-      contours_(base + "_contours.csv"),
-      growth_table_(base + "_growth.csv"),
-      growth_plot_(base + "_growth.svg") {}
+    : long_table_(fileNames(base)[0]),
+      contours_(fileNames(base)[1]),
+      growth_table_(fileNames(base)[2]),
+      growth_plot_(fileNames(base)[3]) {}
 
 void Exports::update(const ExportSources& sources) { write(sources, false); }
 

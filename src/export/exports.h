@@ -17,6 +17,9 @@ class Exports {
  public:
   explicit Exports(const std::string& base);
 
+  // The files under `base`: <base>.csv, _contours.csv, _growth.csv and _growth.svg.
+  static std::vector<std::string> fileNames(const std::string& base);
+
   // Appends the lines of the images stored since the last writing.
   void update(const ExportSources& sources);
   // Rewrites every output whole, the growth table and plot included.

@@ -10,8 +10,8 @@ RecordingWindowSystem::RecordingWindowSystem(WindowSystem& inner, std::string pa
 
 bool RecordingWindowSystem::open() {
   out_.open(path_, std::ios::trunc);
-  if (!commandLine_.empty()) out_ << "# recorded with: " << commandLine_ << "\n";
-  out_ << "# StemScan session record; replay it with --script=" << path_ << "\n"
+  if (!commandLine_.empty()) out_ << kCommandLinePrefix << commandLine_ << "\n";
+  out_ << kRecordHeader << "; replay it with --script=" << path_ << "\n"
        << "seed " << seed_ << std::endl;
   return isOpen();
 }

@@ -20,6 +20,10 @@ class RecordingWindowSystem : public WindowSystem {
   // Waits at least this long are user-visible prompts: their time-outs are recorded.
   static constexpr int kRecordedTimeoutMs = 1000;
 
+  // How a record begins: the command line's comment, then this one (without a command line).
+  static constexpr const char* kCommandLinePrefix = "# recorded with: ";
+  static constexpr const char* kRecordHeader = "# StemScan session record";
+
   // Records what `inner` delivers into `path`, starting with a comment holding the command line
   // of the run, then its seed. Nothing is created or truncated until open(): a run that is
   // refused at its start leaves an earlier record as it was.

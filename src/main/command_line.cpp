@@ -17,50 +17,12 @@
 #include "gui/highgui_window_system.h"
 #include "gui/recording_window_system.h"
 #include "gui/scripted_window_system.h"
+#include "main/run_files.h"
 #include "plate_analyzer/plate_analyzer.h"
-#include "result_store/file_owner.h"
-#include "result_store/result_tables.h"
 #include "util/frame_pool.h"
 #include "util/stop_signal.h"
 
 namespace stemscan {
-
-const char* const kUsage =
-    "usage: ./stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> "
-    "[imagefile=<outimagefile>] [--trace]";
-
-const char* const kVersion = STEMSCAN_VERSION;
-
-const char* const kFullUsage =
-    "usage: stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> [options...]\n"
-    "       stemScan              (the built-in sample plate)\n"
-    "       stemScan --help | --version\n"
-    "\n"
-    "Measures seedling hypocotyls in a time-lapse of plate photographs: <image_file_name> is\n"
-    "the first image of a numbered sequence, <nb_rows> x <nb_cols> the grid of seedlings,\n"
-    "<out_file_name> the base name of the tables (<out>_len.txt, _or.txt, _seg.txt, _tip.txt,\n"
-    "<out>.csv, _contours.csv, _growth.csv, _growth.svg).\n"
-    "\n"
-    "options (in any order after the four arguments, each at most once but cot):\n"
-    "  imagefile=<folder/prefix.ext>  also save one overlay image per analysed image\n"
-    "  --trace                        analyse without writing the tables\n"
-    "  --growth=<n>                   how far a hypocotyl end may move between two images, in\n"
-    "                                 pixels (1 to 100, default 5)\n"
-    "  --base                         let the base of each hypocotyl follow the plate motion\n"
-    "  --refine                       the refined fit: every contour on its stem's centreline\n"
-    "  cot=<text>                     print the text\n"
-    "  --script=<file>                run headless, replaying a session script\n"
-    "  --seed=<n>                     make every random choice reproducible (0 to 4294967295)\n"
-    "  --record=<file>                write what you do in the windows to a session script\n"
-    "  --interval=<minutes>           the time between two images\n"
-    "  --times=<file>                 the time of each image, from a CSV file,time_h\n"
-    "  --layout=<file>                what grows in each cell, from a CSV row,col,label\n"
-    "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
-    "  --dpi=<number>                 the image scale in dots per inch\n"
-    "  --help, --version              this text; the program's version\n"
-    "\n"
-    "exit status: 0 done, 1 the run failed, 2 a command line or input file it cannot use,\n"
-    "128 + N stopped by signal N. The manual is README.md and docs/ beside the sources.";
 
 namespace {
 
@@ -99,12 +61,6 @@ bool takesValue(const std::string& name) {
 bool isFlag(const std::string& name) {
   return name == "--trace" || name == "--base" || name == "--refine";
 }
-
-const char* const kValidOptions =
-    "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
-    "cot=<text>, "
-    "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
-    "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
 
 // The words of the command line, each quoted for a shell where it needs it; a word holding a
 // control character (a newline, say) is written as $'...', so that the line stays one line.
@@ -197,64 +153,6 @@ bool isReadableFile(const std::string& path) {
   if (!std::filesystem::is_regular_file(path, error)) return false;
   std::ifstream in(path);
   return static_cast<bool>(in);
-}
-
-// Why the tables cannot be written under `out`; empty when they can.
-std::string checkOutName(const std::string& out) {
-  std::error_code error;
-  if (out.empty()) return "the out name is empty: give the base name of the tables, e.g. results";
-  if (out.back() == '/' || std::filesystem::is_directory(out, error)) {
-    return "the out name " + out + " is a folder: give the base name of the tables, e.g. " +
-           (out.back() == '/' ? out : out + "/") + "results";
-  }
-  return "";
-}
-
-// Why an output of the run would replace one of its input files (the script, the times, the
-// layout) or another output; empty when none would.
-std::string checkInputsAndOutputs(const StartupSettings& settings) {
-  std::vector<std::pair<std::string, std::string>> outputs;  // file, what it is
-  for (const std::string& name : ResultTables::tableNames(settings.out_base)) {
-    outputs.emplace_back(name, "a table");
-  }
-  for (const char* suffix : {".csv", "_contours.csv", "_growth.csv", "_growth.svg"}) {
-    outputs.emplace_back(settings.out_base + suffix, "an output");
-  }
-  std::vector<std::pair<std::string, std::string>> inputs = {
-      {settings.script_path, "the session script (--script)"},
-      {settings.experiment.times_path, "the times (--times)"},
-      {settings.experiment.layout_path, "the layout (--layout)"}};
-  if (!settings.record_path.empty()) {
-    for (const auto& [output, what] : outputs) {
-      if (samePath(settings.record_path, output)) {
-        return "--record=" + settings.record_path + " is also " + what +
-               " of the run: choose another record file or out name";
-      }
-    }
-  }
-  for (const auto& [input, what] : inputs) {
-    if (input.empty()) continue;
-    for (const auto& [output, kind] : outputs) {
-      if (samePath(input, output)) {
-        return output + " is " + what + " and would be replaced by " + kind +
-               " of the run: choose another out name";
-      }
-    }
-  }
-  if (!settings.record_path.empty()) {
-    for (const auto& [input, what] : inputs) {
-      if (!input.empty() && samePath(input, settings.record_path)) {
-        return "--record=" + settings.record_path + " is " + what +
-               ": the record would replace it; choose another record file";
-      }
-    }
-    if (!mayReplace(settings.record_path, {"# recorded with: ", "# StemScan session record"})) {
-      return settings.record_path +
-             " exists and is not a session record: it is left as it is; move it away or choose "
-             "another --record file";
-    }
-  }
-  return "";
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ extern const char* const kUsage;
 extern const char* const kFullUsage;
 // --version.
 extern const char* const kVersion;
+// The valid options, named when one is refused.
+extern const char* const kValidOptions;
 
 // Exit statuses of the program.
 constexpr int kExitOk = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <opencv2/imgcodecs.hpp>
 #include <set>
 #include <sstream>
@@ -99,18 +100,20 @@ bool PlateAnalyzer::overlaysSpareInputs(const std::string& outputName) const {
 
 bool PlateAnalyzer::outputsSpareInputs(const std::string& outputName) const {
   if (trace) return true;
-  const Exports exports(outputName);
-  std::vector<std::string> outputs = exports.names();
-  for (const std::string& name : ResultTables::tableNames(outputName)) outputs.push_back(name);
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::map<fs::path, std::string> outputs;  // by the path each output resolves to
+  std::vector<std::string> names = Exports::fileNames(outputName);
+  for (const std::string& name : ResultTables::tableNames(outputName)) names.push_back(name);
+  for (const std::string& name : names) outputs[fs::weakly_canonical(name, error)] = name;
   for (unsigned n = grabber->getFirst(); n < grabber->getFirst() + grabber->getCount(); ++n) {
-    for (const std::string& output : outputs) {
-      if (!samePath(output, grabber->fileName(n))) continue;
-      std::cerr << output << " is an image of the sequence and would be replaced by an output: "
-                << "choose another out name" << std::endl;
-      return false;
-    }
+    const auto output = outputs.find(fs::weakly_canonical(grabber->fileName(n), error));
+    if (output == outputs.end()) continue;
+    std::cerr << output->second << " is an image of the sequence and would be replaced by an "
+              << "output: choose another out name" << std::endl;
+    return false;
   }
-  for (const std::string& name : exports.foreignFiles()) {
+  for (const std::string& name : Exports(outputName).foreignFiles()) {
     std::cerr << name << " exists and was not written by StemScan: it is left as it is; move it "
               << "away or choose another out name" << std::endl;
     return false;

@@ -74,9 +74,11 @@ void Snake::translate(const Vec2& v) {
 }
 
 void Snake::spreadEvenly() {
-  if (count < 3 || !(length() > 0.0f)) return;
+  if (count < 3) return;
+  const Contour line = contour();
+  if (!(line.length() > 0.0f)) return;
   // The ends stay exactly where they are.
-  const std::vector<Vec2> spread = contour().resampled(count);
+  const std::vector<Vec2> spread = line.resampled(count);
   for (int i = 1; i < count - 1; ++i) points[i] = spread[static_cast<std::size_t>(i)];
 }
 

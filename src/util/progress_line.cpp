@@ -9,10 +9,10 @@ ProgressLine::ProgressLine(std::ostream& terminal, bool enabled)
     : terminal_(terminal), enabled_(enabled) {
   if (!enabled_) return;
   screen_ = terminal_.rdbuf();
-  out_guard_ = new Guard(std::cout.rdbuf(), *this);
-  err_guard_ = new Guard(std::cerr.rdbuf(), *this);
-  std::cout.rdbuf(out_guard_);
-  std::cerr.rdbuf(err_guard_);
+  out_guard_ = std::make_unique<Guard>(std::cout.rdbuf(), *this);
+  err_guard_ = std::make_unique<Guard>(std::cerr.rdbuf(), *this);
+  std::cout.rdbuf(out_guard_.get());
+  std::cerr.rdbuf(err_guard_.get());
 }
 
 ProgressLine::~ProgressLine() {
@@ -20,8 +20,6 @@ ProgressLine::~ProgressLine() {
   if (!enabled_) return;
   std::cout.rdbuf(out_guard_->inner());
   std::cerr.rdbuf(err_guard_->inner());
-  delete out_guard_;
-  delete err_guard_;
 }
 
 std::string ProgressLine::text(unsigned done, unsigned total, double seconds) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -56,8 +57,8 @@ class ProgressLine {
   Clock::time_point start_;
   Clock::time_point last_;
   std::streambuf* screen_ = nullptr;  // the terminal's own buffer, drawn on directly
-  Guard* out_guard_ = nullptr;
-  Guard* err_guard_ = nullptr;
+  std::unique_ptr<Guard> out_guard_;
+  std::unique_ptr<Guard> err_guard_;
 };
 
 }  // namespace stemscan

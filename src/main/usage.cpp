@@ -1,0 +1,50 @@
+// The texts the command line prints: the short usage line, the full usage of --help, the
+// version, and the options named when one is refused.
+#include "main/command_line.h"
+
+namespace stemscan {
+
+const char* const kUsage =
+    "usage: ./stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> "
+    "[imagefile=<outimagefile>] [--trace]";
+
+const char* const kVersion = STEMSCAN_VERSION;
+
+const char* const kFullUsage =
+    "usage: stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> [options...]\n"
+    "       stemScan              (the built-in sample plate)\n"
+    "       stemScan --help | --version\n"
+    "\n"
+    "Measures seedling hypocotyls in a time-lapse of plate photographs: <image_file_name> is\n"
+    "the first image of a numbered sequence, <nb_rows> x <nb_cols> the grid of seedlings,\n"
+    "<out_file_name> the base name of the tables (<out>_len.txt, _or.txt, _seg.txt, _tip.txt,\n"
+    "<out>.csv, _contours.csv, _growth.csv, _growth.svg).\n"
+    "\n"
+    "options (in any order after the four arguments, each at most once but cot):\n"
+    "  imagefile=<folder/prefix.ext>  also save one overlay image per analysed image\n"
+    "  --trace                        analyse without writing the tables\n"
+    "  --growth=<n>                   how far a hypocotyl end may move between two images, in\n"
+    "                                 pixels (1 to 100, default 5)\n"
+    "  --base                         let the base of each hypocotyl follow the plate motion\n"
+    "  --refine                       the refined fit: every contour on its stem's centreline\n"
+    "  cot=<text>                     print the text\n"
+    "  --script=<file>                run headless, replaying a session script\n"
+    "  --seed=<n>                     make every random choice reproducible (0 to 4294967295)\n"
+    "  --record=<file>                write what you do in the windows to a session script\n"
+    "  --interval=<minutes>           the time between two images\n"
+    "  --times=<file>                 the time of each image, from a CSV file,time_h\n"
+    "  --layout=<file>                what grows in each cell, from a CSV row,col,label\n"
+    "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
+    "  --dpi=<number>                 the image scale in dots per inch\n"
+    "  --help, --version              this text; the program's version\n"
+    "\n"
+    "exit status: 0 done, 1 the run failed, 2 a command line or input file it cannot use,\n"
+    "128 + N stopped by signal N. The manual is README.md and docs/ beside the sources.";
+
+const char* const kValidOptions =
+    "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
+    "cot=<text>, "
+    "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
+    "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
+
+}  // namespace stemscan
