@@ -280,7 +280,7 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
       analyzer.setRefine(true);
     }
   }
-  analyzer.experiment = settings.experiment;
+  analyzer.setExperiment(settings.experiment);
   out << describe(settings.experiment) << std::flush;
 }
 

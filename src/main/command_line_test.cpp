@@ -38,13 +38,9 @@ Applied apply(const std::vector<std::string>& options) {
   PlateAnalyzer analyzer(2, 3, 10, windows, random);
   std::ostringstream echo;
   applyOptions(*parsed.settings, analyzer, echo);
-  return {echo.str(),
-          analyzer.trace,
-          analyzer.moving_base,
-          analyzer.save_images,
-          analyzer.image_prefix,
-          analyzer.image_ext,
-          analyzer.tuning.maxGrowth};
+  const PlateAnalyzer::Options set = analyzer.options();
+  return {echo.str(),       set.trace,     set.moving_base, set.save_images,
+          set.image_prefix, set.image_ext, set.maxGrowth};
 }
 
 TEST(CommandLine, PositionalArgumentsAndSampleRun) {

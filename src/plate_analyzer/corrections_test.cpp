@@ -73,14 +73,14 @@ TEST(ClickOnACellNeverUsed, BringsBackNoStartUpPoints) {
   ASSERT_EQ(run.run(mouseLine("rup", testing::topOf(run.plate, 0, 0, 0), " alt") +
                     "key space\nkey space\nkey space\n" + mouseLine("ldown", empty) + spaceKeys(2)),
             0);
-  EXPECT_EQ(run.analyzer().store.columnCount(), 1u);
+  EXPECT_EQ(run.analyzer().store().columnCount(), 1u);
   EXPECT_EQ(run.values("_len.txt")[1].size(), 1u);
 
   HeadlessRun none(plants(3), 2);
   ASSERT_EQ(none.run("key space\nkey space\nkey space\n" + mouseLine("ldown", empty)), 0);
   EXPECT_TRUE(contains(none.out, "no hypocotyl selected: the run will measure nothing"));
   EXPECT_TRUE(contains(none.out, "no hypocotyl here yet: create one with Alt + right click"));
-  EXPECT_EQ(none.analyzer().store.columnCount(), 0u);
+  EXPECT_EQ(none.analyzer().store().columnCount(), 0u);
 }
 
 TEST(UnreadableLastImage, StillGetsItsLine) {

@@ -62,7 +62,7 @@ void PlateAnalyzer::createMainWindow(const std::string& name) {
   display_clean = display.clone();
   display_work = display.clone();
   display_is_clean_ = false;
-  thresholds_.forgetShown();
+  levels().forgetShown();
   window_name = name;
   std::cout << "image size " << display.cols << " " << display.rows << std::endl;
   windows_.createWindow(window_name);
@@ -110,7 +110,7 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   cv::Mat view = drawingView();
   drawn_.clear();
   for (int i = 0; i < nb_snakes; ++i) {
-    const Snake& s = snakes[i];
+    const Snake& s = snakes()[i];
     if (i == selected) {
       s.draw(view, colour * 0.6);
     } else if (s.isInUse()) {
@@ -145,7 +145,7 @@ void PlateAnalyzer::updateTitle() {
   switch (phase_) {
     case Phase::kSelection: {
       int selectedCount = 0;
-      for (const Snake& s : snakes) selectedCount += s.isInUse() ? 1 : 0;
+      for (const Snake& s : snakes()) selectedCount += s.isInUse() ? 1 : 0;
       title << "selection: " << selectedCount << (selectedCount == 1 ? " hypocotyl" : " hypocotyls")
             << " selected (space: done)";
       break;
@@ -155,7 +155,7 @@ void PlateAnalyzer::updateTitle() {
         int k = 0;
         int n = 0;
         for (int i = 0; i < nb_snakes; ++i) {
-          if (!snakes[i].isInUse()) continue;
+          if (!snakes()[i].isInUse()) continue;
           ++n;
           if (i <= calibrating_) ++k;
         }
@@ -168,9 +168,9 @@ void PlateAnalyzer::updateTitle() {
       title << "row bottoms (space: skip or done)";
       break;
     case Phase::kMonitoring: {
-      const std::string file = std::filesystem::path(grabber->lastName()).filename().string();
+      const std::string file = pipeline_.currentFile();
       title << (atPresent() ? "image " : "stored image ") << timeIndex() + 1 << " of "
-            << grabber->getCount() << ": " << file;
+            << pipeline_.imageCount() << ": " << file;
       if (!atPresent()) title << " (n: forward, v: save corrections)";
       break;
     }
@@ -188,7 +188,7 @@ void PlateAnalyzer::drawUnselected() {
   cv::Mat view = drawingView();
   displayView(display_clean).copyTo(view);
   for (int i = 0; i < nb_snakes; ++i) {
-    if (i != selected && snakes[i].isInUse()) snakes[i].draw(view, kRed);
+    if (i != selected && snakes()[i].isInUse()) snakes()[i].draw(view, kRed);
   }
 }
 
@@ -196,14 +196,14 @@ void PlateAnalyzer::showSelected() {
   if (selected < 0 || display_work.empty()) return;
   cv::Mat work = displayView(display_work);
   displayView(display).copyTo(work);
-  snakes[selected].draw(work, kRed);
+  snakes()[selected].draw(work, kRed);
   if (!window_name.empty()) windows_.showImage(window_name, work);
 }
 
 void PlateAnalyzer::showOrientationPreview() {
   cv::Mat view = drawingView();
   const float arcLength = static_cast<float>(tuning.orientation_length);
-  for (const Snake& s : snakes) {
+  for (const Snake& s : snakes()) {
     if (s.isInUse()) s.drawUpTo(view, arcLength, cv::Scalar(255, 0, 0));
   }
   showDisplay();
@@ -242,7 +242,7 @@ void PlateAnalyzer::zoomAt(const Vec2& point, float factor) {
 
 void PlateAnalyzer::zoomToHypocotyl(int column, int row, int margin) {
   if (row >= nb_rows || column >= nb_cols || row < 0 || column < 0) return;
-  const Snake& s = snakes[column + row * nb_cols];
+  const Snake& s = snakes()[column + row * nb_cols];
   const int W = display.cols;
   const int H = display.rows;
   int x0 = std::max(0, s.minX() - margin);

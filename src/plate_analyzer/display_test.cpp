@@ -11,58 +11,57 @@ namespace {
 using testing::HeadlessRun;
 using testing::PlateSpec;
 
+// The zoom on the frame a run left in the window.
 class ZoomTest : public ::testing::Test {
  protected:
-  ZoomTest()
-      : windows_(SessionScript(), messages_), random_(1), analyzer_(1, 1, 10, windows_, random_) {}
-
   void frame(int width, int height) {
-    analyzer_.display = cv::Mat(height, width, CV_8UC3, cv::Scalar::all(200));
-    analyzer_.resetZoom(true);
+    run_ = std::make_unique<HeadlessRun>(
+        1, 1, 1, [=](int) { return cv::Mat(height, width, CV_8UC3, cv::Scalar::all(200)); });
+    ASSERT_EQ(run_->run(""), 0);
+    run_->analyzer().resetZoom(true);
   }
+  PlateAnalyzer& analyzer() { return run_->analyzer(); }
+  cv::Rect region() { return analyzer().zoomRegion(); }
 
-  std::ostringstream messages_;
-  ScriptedWindowSystem windows_;
-  RandomSource random_;
-  PlateAnalyzer analyzer_;
+  std::unique_ptr<HeadlessRun> run_;
 };
 
 TEST_F(ZoomTest, EachClickShowsEightyPerCentAroundIt) {
   frame(1000, 800);
-  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
-  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
-  analyzer_.zoomAt(Vec2(500, 400), 0.8f);
-  EXPECT_NEAR(analyzer_.roi_zoom, 0.512f, 1e-6f);
-  EXPECT_EQ(analyzer_.roi.size(), cv::Size(512, 409));
-  EXPECT_TRUE(analyzer_.roi_active);
-  analyzer_.zoomAt(Vec2(10, 10), 1.0f);
-  EXPECT_EQ(analyzer_.roi.tl(), cv::Point(0, 0));
+  analyzer().zoomAt(Vec2(500, 400), 0.8f);
+  analyzer().zoomAt(Vec2(500, 400), 0.8f);
+  analyzer().zoomAt(Vec2(500, 400), 0.8f);
+  EXPECT_NEAR(analyzer().zoomFactor(), 0.512f, 1e-6f);
+  EXPECT_EQ(region().size(), cv::Size(512, 409));
+  EXPECT_TRUE(analyzer().zoomed());
+  analyzer().zoomAt(Vec2(10, 10), 1.0f);
+  EXPECT_EQ(region().tl(), cv::Point(0, 0));
   // Near the right edge the shown region is clipped; the stored one keeps its width.
-  analyzer_.zoomAt(Vec2(990, 400), 1.0f);
-  EXPECT_EQ(analyzer_.roi.width, 512);
-  EXPECT_EQ(analyzer_.roi.x + analyzer_.roi.width, 990 - 256 + 512);
-  analyzer_.zoomAt(Vec2(0, 0), 3.0f);  // back past 1: the whole frame
-  EXPECT_FALSE(analyzer_.roi_active);
+  analyzer().zoomAt(Vec2(990, 400), 1.0f);
+  EXPECT_EQ(region().width, 512);
+  EXPECT_EQ(region().x + region().width, 990 - 256 + 512);
+  analyzer().zoomAt(Vec2(0, 0), 3.0f);  // back past 1: the whole frame
+  EXPECT_FALSE(analyzer().zoomed());
 }
 
 TEST_F(ZoomTest, OntoAHypocotylWidensToTheFrameAspect) {
   frame(400, 300);
-  Snake& tall = analyzer_.snakes[0];
+  Snake& tall = *analyzer().snake(0);
   tall.append(Vec2(380, 50));
   tall.append(Vec2(385, 250));
-  analyzer_.zoomToHypocotyl(0, 0, 5);
-  EXPECT_EQ(analyzer_.roi, cv::Rect(120, 45, 280, 210));
+  analyzer().zoomToHypocotyl(0, 0, 5);
+  EXPECT_EQ(region(), cv::Rect(120, 45, 280, 210));
 
   tall.clear();
   tall.append(Vec2(10, 290));
   tall.append(Vec2(200, 295));
-  analyzer_.zoomToHypocotyl(0, 0, 5);
-  EXPECT_EQ(analyzer_.roi, cv::Rect(5, 150, 200, 150));
+  analyzer().zoomToHypocotyl(0, 0, 5);
+  EXPECT_EQ(region(), cv::Rect(5, 150, 200, 150));
 
-  const cv::Rect before = analyzer_.roi;
-  analyzer_.zoomToHypocotyl(1, 0, 5);
-  analyzer_.zoomToHypocotyl(0, 3, 5);
-  EXPECT_EQ(analyzer_.roi, before);
+  const cv::Rect before = region();
+  analyzer().zoomToHypocotyl(1, 0, 5);
+  analyzer().zoomToHypocotyl(0, 3, 5);
+  EXPECT_EQ(region(), before);
 }
 
 TEST(DisplaySession, LargeFramesOpenAtFiveHundredPixelsAndScaleWithKeys) {
@@ -82,7 +81,7 @@ TEST(DisplaySession, LargeFramesOpenAtFiveHundredPixelsAndScaleWithKeys) {
   HeadlessRun small(1, 1, 1, [](int) { return testing::lightPlate(300, 200); });
   ASSERT_EQ(small.run(""), 0);
   EXPECT_EQ(small.windows().window("StemScan").width, 300);
-  EXPECT_EQ(small.analyzer().display_scale, 1.0f);
+  EXPECT_EQ(small.analyzer().displayScale(), 1.0f);
 }
 
 TEST(DisplaySession, ClicksWhileZoomedMapToTheFrame) {
@@ -110,16 +109,16 @@ TEST(DisplaySession, EachRedrawLeavesNothingOfTheLastOne) {
   int compared = 0;
   run.onWait = [&](int) {
     PlateAnalyzer& a = run.analyzer();
-    if (a.display.empty() || a.display_clean.empty() || a.roi_active) return;
+    if (a.shownImage().empty() || a.cleanFrame().empty() || a.zoomed()) return;
     a.refreshDisplay(kRed);
-    cv::Mat expected = a.display_clean.clone();
-    for (int i = 0; i < a.nb_snakes; ++i) {
-      const Snake& s = a.snakes[i];
-      if (i != a.selected && !s.isInUse()) continue;
-      s.draw(expected, i == a.selected ? kRed * 0.6 : kRed);
+    cv::Mat expected = a.cleanFrame().clone();
+    for (int i = 0; i < a.snakeCount(); ++i) {
+      const Snake& s = *a.snake(i);
+      if (i != a.selectedIndex() && !s.isInUse()) continue;
+      s.draw(expected, i == a.selectedIndex() ? kRed * 0.6 : kRed);
       s.drawTrackers(expected);
     }
-    EXPECT_EQ(cv::norm(a.display, expected, cv::NORM_INF), 0.0) << "wait " << compared;
+    EXPECT_EQ(cv::norm(a.shownImage(), expected, cv::NORM_INF), 0.0) << "wait " << compared;
     ++compared;
   };
   const cv::Point top = testing::topOf(plate, 0, 1, 1);

@@ -63,7 +63,7 @@ TEST(FullSession, EveryKeyAndMouseActionLeavesItsMark) {
   EXPECT_TRUE(contains(run.out, "saving analysis of image 5\n"));
   EXPECT_TRUE(contains(run.out, "back to present\n"));
   EXPECT_EQ(run.analyzer().thresholds().values(), (std::vector<int>{100, 100, 100}));
-  EXPECT_FLOAT_EQ(run.analyzer().snakes[1].internalWeight, 0.6f);
+  EXPECT_FLOAT_EQ(run.analyzer().snake(1)->internalWeight, 0.6f);
 
   const auto tips = run.values("_tip.txt");
   const auto segs = run.values("_seg.txt");

@@ -97,7 +97,7 @@ TEST(CloseButton, OfTheMainWindowActsAsQuit) {
       0);
   EXPECT_TRUE(contains(run.err, "the window \"StemScan\" was closed"));
   EXPECT_TRUE(contains(run.out, "tables written:"));
-  EXPECT_EQ(run.analyzer().store.getLastTime(), 2u);
+  EXPECT_EQ(run.analyzer().store().getLastTime(), 2u);
   for (const char* suffix : kSuffixes) EXPECT_EQ(testing::lines(run.table(suffix)).size(), 3u);
 }
 

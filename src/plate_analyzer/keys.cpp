@@ -82,9 +82,9 @@ void PlateAnalyzer::toggleOrientationSlider() {
 }
 
 std::vector<PlateAnalyzer::SnakeState> PlateAnalyzer::captureSnakes() const {
-  std::vector<SnakeState> states(snakes.size());
-  for (std::size_t i = 0; i < snakes.size(); ++i) {
-    const Snake& s = snakes[i];
+  std::vector<SnakeState> states(snakes().size());
+  for (std::size_t i = 0; i < snakes().size(); ++i) {
+    const Snake& s = snakes()[i];
     states[i] = {s.points,         s.count,          s.active,
                  s.internalWeight, s.topTracker.pos, s.baseTracker.pos};
   }
@@ -92,8 +92,8 @@ std::vector<PlateAnalyzer::SnakeState> PlateAnalyzer::captureSnakes() const {
 }
 
 void PlateAnalyzer::restoreSnakes(const std::vector<SnakeState>& states) {
-  for (std::size_t i = 0; i < snakes.size() && i < states.size(); ++i) {
-    Snake& s = snakes[i];
+  for (std::size_t i = 0; i < snakes().size() && i < states.size(); ++i) {
+    Snake& s = snakes()[i];
     s.points = states[i].points;
     s.count = states[i].count;
     s.active = states[i].active;
@@ -138,8 +138,8 @@ void PlateAnalyzer::saveCorrections() {
   const unsigned t = timeIndex();
   storeAll(t);
   if (save_images) saveOverlay(t);
-  std::cout << "saving analysis of image " << grabber->fileNumber(grabber->getCurrent() - 1)
-            << std::endl;
+  std::cout << "saving analysis of image "
+            << pipeline_.sequence().fileNumber(pipeline_.sequence().getCurrent() - 1) << std::endl;
   writeResultFiles();
 }
 

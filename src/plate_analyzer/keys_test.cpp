@@ -16,43 +16,45 @@ using testing::PlateSpec;
 using testing::selectAllAndCalibrate;
 using testing::spaceKeys;
 
+// Keys pressed on the frame a run left in the window.
 class KeyTest : public ::testing::Test {
  protected:
-  KeyTest()
-      : windows_(SessionScript(), messages_), random_(1), analyzer_(1, 1, 10, windows_, random_) {}
+  KeyTest() : run_(1, 1, 1, [](int) { return testing::lightPlate(200, 200); }) {
+    EXPECT_EQ(run_.run(""), 0);
+  }
 
-  std::ostringstream messages_;
-  ScriptedWindowSystem windows_;
-  RandomSource random_;
-  PlateAnalyzer analyzer_;
+  PlateAnalyzer& analyzer() { return run_.analyzer(); }
+
+  HeadlessRun run_;
 };
 
 TEST_F(KeyTest, PlusAndMinusReportThePointsLeft) {
-  Snake& s = analyzer_.snakes[0];
+  Snake& s = *analyzer().snake(0);
+  s.clear();
   for (int i = 0; i < 5; ++i) s.append(Vec2(10, 10 + 5 * i));
-  analyzer_.selected = 0;
+  analyzer().toggleSelection(0);
   testing::CapturedOutput output;
-  for (int k = 0; k < 3; ++k) analyzer_.handleMonitoringKey('-');
-  analyzer_.handleMonitoringKey('+');
+  for (int k = 0; k < 3; ++k) analyzer().handleMonitoringKey('-');
+  analyzer().handleMonitoringKey('+');
   EXPECT_EQ(output.out(),
             "removing points: 3 points left\nremoving points: 2 points left\n"
             "removing points: 2 points left\nadding points: 4 points left\n");
-  analyzer_.selected = -1;
-  analyzer_.handleMonitoringKey('+');
+  analyzer().toggleSelection(0);
+  analyzer().handleMonitoringKey('+');
   EXPECT_EQ(s.count, 4);
 }
 
 TEST_F(KeyTest, OnlyExactCodesEndTheWait) {
   using End = PlateAnalyzer::WaitEnd;
-  EXPECT_EQ(analyzer_.handleMonitoringKey('Q'), End::kNone);
-  EXPECT_EQ(analyzer_.handleMonitoringKey('q'), End::kQuit);
-  EXPECT_EQ(analyzer_.handleMonitoringKey(' '), End::kNext);
-  EXPECT_EQ(analyzer_.handleMonitoringKey(0x100 | 'q'), End::kQuit);  // low 8 bits count
-  EXPECT_EQ(analyzer_.handleMonitoringKey(kNoKey), End::kNone);
-  EXPECT_EQ(analyzer_.handleMonitoringKey('{'), End::kNone);
+  EXPECT_EQ(analyzer().handleMonitoringKey('Q'), End::kNone);
+  EXPECT_EQ(analyzer().handleMonitoringKey('q'), End::kQuit);
+  EXPECT_EQ(analyzer().handleMonitoringKey(' '), End::kNext);
+  EXPECT_EQ(analyzer().handleMonitoringKey(0x100 | 'q'), End::kQuit);  // low 8 bits count
+  EXPECT_EQ(analyzer().handleMonitoringKey(kNoKey), End::kNone);
+  EXPECT_EQ(analyzer().handleMonitoringKey('{'), End::kNone);
   // At the present, 'n' and 'v' go on like <space>.
-  EXPECT_EQ(analyzer_.handleMonitoringKey('n'), End::kNext);
-  EXPECT_EQ(analyzer_.handleMonitoringKey('v'), End::kNext);
+  EXPECT_EQ(analyzer().handleMonitoringKey('n'), End::kNext);
+  EXPECT_EQ(analyzer().handleMonitoringKey('v'), End::kNext);
 }
 
 TEST(KeySession, PlusAddsTwoPointsToTheSelectedContour) {
@@ -98,7 +100,7 @@ TEST(KeySession, OrientationSliderComesAndGoesWithTheWindowSize) {
   EXPECT_EQ(window.width, plate.width);
   EXPECT_EQ(window.x, 100);
   EXPECT_EQ(sliders[sliders.size() - 2], 2u);  // the orientation slider was there meanwhile
-  EXPECT_EQ(run.analyzer().tuning.orientation_length, 30);
+  EXPECT_EQ(run.analyzer().tuningParameters().orientation_length, 30);
 }
 
 TEST(KeySession, WalkBackCorrectSaveAndReturnToThePresent) {

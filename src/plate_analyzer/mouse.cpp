@@ -64,7 +64,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
         s->baseTracker.pos = p;
         s->setLastPoint(s->baseTracker.pos);
         markEdited(i);
-        base_set_[static_cast<std::size_t>(i)] = true;
+        pipeline_.setBaseSet(i, true);
       }
     } else if (event == kRightUp && beginModalWait()) {
       const int i = nearestInUse(p);
@@ -86,7 +86,7 @@ void PlateAnalyzer::onEditMouse(int event, int flags, int x, int y) {
       drawUnselected();
     } else if (event == kRightUp) {
       const int i = nearestInUse(p);
-      if (i >= 0) snakes[i].deactivate();
+      if (i >= 0) snakes()[i].deactivate();
       markEdited(i);
       if (i == selected) selected = -1;
     }
@@ -103,7 +103,7 @@ int PlateAnalyzer::nearestContour(const Vec2& p, ContourEnd end, bool inUseOnly,
   float best = start * start;
   int index = -1;
   for (int i = 0; i < nb_snakes; ++i) {
-    const Snake& s = snakes[i];
+    const Snake& s = snakes()[i];
     if (s.pointCount() == 0 || !wasCreated(i)) continue;
     if (inUseOnly ? !s.isInUse() : i == exclude) continue;
     const float d = squaredNorm((end == ContourEnd::kBase ? s.lastPoint() : s.point(0)) - p);
@@ -128,8 +128,8 @@ int PlateAnalyzer::nearestFreeSnake(const Vec2& p) const {
   float best = start * start;
   int index = -1;
   for (int i = 0; i < nb_snakes; ++i) {
-    if (snakes[i].isInUse()) continue;
-    const float d = squaredNorm(snakes[i].point(0) - p);
+    if (snakes()[i].isInUse()) continue;
+    const float d = squaredNorm(snakes()[i].point(0) - p);
     if (index < 0 || d < best) {
       best = d;
       index = i;
@@ -143,15 +143,15 @@ void PlateAnalyzer::toggleSelection(int i) {
   cv::Mat view = drawingView();
   if (i == selected) {
     selected = -1;
-    snakes[i].draw(view, kRed);
+    snakes()[i].draw(view, kRed);
   } else {
-    if (selected >= 0) snakes[selected].draw(view, kRed);
+    if (selected >= 0) snakes()[selected].draw(view, kRed);
     selected = i;
-    if (!snakes[i].isInUse()) markEdited(i);  // a switched-off hypocotyl comes back
-    snakes[i].activate();
-    snakes[i].draw(view, kRed * 0.5);
+    if (!snakes()[i].isInUse()) markEdited(i);  // a switched-off hypocotyl comes back
+    snakes()[i].activate();
+    snakes()[i].draw(view, kRed * 0.5);
     tuning.smoothness =
-        cvRound(snakes[i].getInternalWeight() * tuning.smoothness_max / tuning.smoothness_scale);
+        cvRound(snakes()[i].getInternalWeight() * tuning.smoothness_max / tuning.smoothness_scale);
     windows_.setSliderPosition("smoothness", window_name, tuning.smoothness);
   }
   showDisplay();
@@ -181,9 +181,9 @@ void PlateAnalyzer::pickPoint(int x, int y) {
   int winner = -1;
   int winnerPoint = 0;
   for (int candidate : unique) {
-    if (snakes[candidate].pointCount() == 0) continue;
+    if (snakes()[candidate].pointCount() == 0) continue;
     int distance = 0;
-    const int point = snakes[candidate].closestPoint(p, &distance);
+    const int point = snakes()[candidate].closestPoint(p, &distance);
     if (winner < 0 || distance < best) {
       winner = candidate;
       winnerPoint = point;
@@ -207,7 +207,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
   if (drag_snake == -1 && drag_point == -1) return;
   const Vec2 p(x, y);
   if (drag_snake != -1 && drag_snake == selected) {
-    Snake& s = snakes[drag_snake];
+    Snake& s = snakes()[drag_snake];
     markEdited(drag_snake);
     s.translate(p - last_mouse);
     s.clampInto(display.cols, display.rows);
@@ -215,7 +215,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
     s.baseTracker.pos = s.lastPoint();
     last_mouse = p;
   } else if (drag_point != -1 && selected >= 0) {
-    Snake& s = snakes[selected];
+    Snake& s = snakes()[selected];
     markEdited(selected);
     s.setPoint(drag_point, p);
     // A dragged end is where its tracker carries on from at the next image.
@@ -223,7 +223,7 @@ void PlateAnalyzer::dragTo(int x, int y) {
       s.topTracker.pos = s.point(0);
     } else if (drag_point == s.pointCount() - 1) {
       s.baseTracker.pos = s.lastPoint();
-      base_set_[static_cast<std::size_t>(selected)] = true;
+      pipeline_.setBaseSet(selected, true);
     }
   }
   showSelected();
@@ -242,14 +242,14 @@ void PlateAnalyzer::createHypocotyl(const Vec2& p) {
     std::cout << "no more snakes available" << std::endl;
     return;
   }
-  Snake& s = snakes[i];
+  Snake& s = snakes()[i];
   created_[i] = true;
   markEdited(i);
   s.activate();
   s.setPoint(0, p);
   s.topTracker.pos = p;
   applyThresholdOf(i);
-  s.seedFromClick(thresholds_.mask(), kSeedAngle, kSeedLength, random_);
+  s.seedFromClick(levels().mask(), kSeedAngle, kSeedLength, random_);
   s.baseTracker.pos = s.lastPoint();
 }
 
@@ -277,7 +277,7 @@ void PlateAnalyzer::setRowBottom(int y) {
     float sum = 0.0f;
     int n = 0;
     for (int c = 0; c < nb_cols; ++c) {
-      const Snake& s = snakes[r * nb_cols + c];
+      const Snake& s = snakes()[r * nb_cols + c];
       if (s.pointCount() == 0) continue;
       sum += s.lastPoint().y;
       ++n;
@@ -290,9 +290,9 @@ void PlateAnalyzer::setRowBottom(int y) {
     }
   }
   for (int c = 0; c < nb_cols; ++c) {
-    snakes[row * nb_cols + c].pinBase(y);
+    snakes()[row * nb_cols + c].pinBase(y);
     markEdited(row * nb_cols + c);
-    base_set_[static_cast<std::size_t>(row * nb_cols + c)] = true;
+    pipeline_.setBaseSet(row * nb_cols + c, true);
   }
   refreshDisplay(kRed);
 }
@@ -302,8 +302,8 @@ void PlateAnalyzer::seedPlain(int x, int y) {
   int i = -1;
   float best = 0.0f;
   for (int k = 0; k < nb_snakes; ++k) {
-    if (!wasCreated(k) || snakes[k].isInUse()) continue;
-    const float d = squaredNorm(snakes[k].point(0) - Vec2(x, y));
+    if (!wasCreated(k) || snakes()[k].isInUse()) continue;
+    const float d = squaredNorm(snakes()[k].point(0) - Vec2(x, y));
     if (i < 0 || d < best) {
       i = k;
       best = d;
@@ -313,7 +313,7 @@ void PlateAnalyzer::seedPlain(int x, int y) {
     std::cout << kNoHypocotylYet << std::endl;
     return;
   }
-  snakes[i].activateWithCount(nb_seed_points);
+  snakes()[i].activateWithCount(nb_seed_points);
   markEdited(i);
   toggleSelection(i);
 }
@@ -323,7 +323,7 @@ void PlateAnalyzer::onSmoothnessSlider(int position) {
   if (Snake* s = selectedSnake()) {
     markEdited(selected);
     s->setInternalWeight(position * tuning.smoothness_scale / tuning.smoothness_max);
-    s->optimise(thresholds_.mask(), 10, -1, random_);
+    s->optimise(levels().mask(), 10, -1, random_);
   }
   refreshDisplay(kRed);
 }

@@ -28,9 +28,9 @@ TEST(MouseSession, CreatesInTheCellClickedUntilNoEntryIsFree) {
                              mouseLine("rup", cv::Point(50, 120), " ctrl alt");
   ASSERT_EQ(run.run(script), 0);
   EXPECT_TRUE(contains(run.out, "new hypocotyl: 2\nnew hypocotyl: 0\n"));
-  EXPECT_TRUE(run.analyzer().snakes[2].isInUse());
-  EXPECT_NEAR(run.analyzer().snakes[2].point(0).x, 250.0f, 0.5f);
-  EXPECT_NEAR(run.analyzer().snakes[2].point(0).y, 120.0f, 0.5f);
+  EXPECT_TRUE(run.analyzer().snake(2)->isInUse());
+  EXPECT_NEAR(run.analyzer().snake(2)->point(0).x, 250.0f, 0.5f);
+  EXPECT_NEAR(run.analyzer().snake(2)->point(0).y, 120.0f, 0.5f);
 
   HeadlessRun full(plate, 1);
   std::string all;
@@ -45,8 +45,8 @@ TEST(MouseSession, DeleteAndSelectAgainBringsTheOldPointsBack) {
   std::vector<Vec2> before;
   std::vector<std::pair<bool, int>> states;  // (in use, selected) at each wait
   run.onWait = [&](int) {
-    const Snake& s = run.analyzer().snakes[1];
-    states.emplace_back(s.isInUse(), run.analyzer().selected);
+    const Snake& s = *run.analyzer().snake(1);
+    states.emplace_back(s.isInUse(), run.analyzer().selectedIndex());
     if (before.empty() && s.isInUse()) before.assign(s.points.begin(), s.points.begin() + s.count);
   };
   const cv::Point top = topOf(plate, 0, 1, 0);
@@ -62,7 +62,7 @@ TEST(MouseSession, DeleteAndSelectAgainBringsTheOldPointsBack) {
   EXPECT_EQ(states[n - 3], std::make_pair(true, 1));    // selected and back
   EXPECT_EQ(states[n - 2], std::make_pair(true, -1));   // a second click deselects
   EXPECT_EQ(states[n - 1], std::make_pair(true, 1));
-  const Snake& s = run.analyzer().snakes[1];
+  const Snake& s = *run.analyzer().snake(1);
   ASSERT_EQ(static_cast<std::size_t>(s.count), before.size());
 }
 
@@ -74,7 +74,7 @@ TEST(MouseSession, DragsMoveExactlyWhatTheyShould) {
   std::vector<int> shows;
   run.onWait = [&](int delayMs) {
     if (delayMs != 10) return;  // the monitoring waits
-    after.push_back(run.analyzer().snakes[0]);
+    after.push_back(*run.analyzer().snake(0));
     shows.push_back(run.windows().window("StemScan").shows);
   };
   const cv::Point top = topOf(plate, 0, 0, 0);
@@ -102,7 +102,7 @@ TEST(MouseSession, DragsMoveExactlyWhatTheyShould) {
   shows.clear();
   drags.onWait = [&](int delayMs) {
     if (delayMs != 10) return;
-    after.push_back(drags.analyzer().snakes[0]);
+    after.push_back(*drags.analyzer().snake(0));
     shows.push_back(drags.windows().window("StemScan").shows);
   };
   ASSERT_EQ(drags.run(script), 0);
@@ -136,10 +136,10 @@ TEST(MouseSession, RowBottomPinsTheNearestRow) {
             mouseLine("lup", cv::Point(10, 400)) + "key space\n";
   ASSERT_EQ(run.run(script), 0);
   const PlateAnalyzer& a = run.analyzer();
-  EXPECT_EQ(a.snakes[2].lastPoint().y, 400.0f);
-  EXPECT_EQ(a.snakes[3].lastPoint().y, 400.0f);
-  EXPECT_EQ(a.snakes[3].baseTracker.pos.y, 400.0f);
-  EXPECT_LT(a.snakes[0].lastPoint().y, 200.0f);
+  EXPECT_EQ(a.snake(2)->lastPoint().y, 400.0f);
+  EXPECT_EQ(a.snake(3)->lastPoint().y, 400.0f);
+  EXPECT_EQ(a.snake(3)->baseTracker.pos.y, 400.0f);
+  EXPECT_LT(a.snake(0)->lastPoint().y, 200.0f);
 }
 
 TEST(MouseSession, SmoothnessSliderSetsTheSelectedContoursWeight) {
@@ -154,8 +154,8 @@ TEST(MouseSession, SmoothnessSliderSetsTheSelectedContoursWeight) {
                              mouseLine("ldown", topOf(plate, 0, 1, 0)) +
                              "slider StemScan smoothness 10\n";
   ASSERT_EQ(run.run(script), 0);
-  EXPECT_FLOAT_EQ(run.analyzer().snakes[1].internalWeight, 0.2f);
-  EXPECT_EQ(run.analyzer().snakes[0].internalWeight, 1.0f);
+  EXPECT_FLOAT_EQ(run.analyzer().snake(1)->internalWeight, 0.2f);
+  EXPECT_EQ(run.analyzer().snake(0)->internalWeight, 1.0f);
   EXPECT_EQ(run.windows().window("StemScan").sliders.at("smoothness").position, 10);
   EXPECT_EQ(before, 50);
 }

@@ -1,8 +1,8 @@
-// PlateAnalyzer: the application object. It owns the pool of hypocotyl contours (one Snake per
-// grid cell, row-major), the frame source, the working images, the window state, the
-// thresholds and thresholded images (Thresholds), the interaction state and the result store,
-// and it runs the whole interactive analysis; the analysis of each image is the window-free
-// trackAndFit of src/analysis.
+// PlateAnalyzer: the application object. It runs the whole interactive analysis: the windows,
+// the views of the images, the phases of a session, the keys and the mouse, the walk back
+// through the images stored and the overlay images. What happens to the images themselves (the
+// sequence, the contours, the thresholds, the store and the tables) is its window-free
+// PlatePipeline's.
 //
 // The operations are spread over files by concern: the run loop, the monitoring keys, the
 // mouse, the display, the thresholding and the result files.
@@ -16,14 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/thresholds.h"
-#include "experiment/experiment.h"
-#include "export/exports.h"
-#include "grabber/img_grabber.h"
+#include "analysis/plate_pipeline.h"
 #include "gui/window_system.h"
 #include "plate_analyzer/overlay_name.h"
-#include "result_store/result_store.h"
-#include "result_store/result_tables.h"
 #include "snake/snake.h"
 #include "util/image_writer.h"
 #include "util/random_source.h"
@@ -69,19 +64,49 @@ class PlateAnalyzer {
 
   // Accessors; a pointer is null where there is no such entry.
   Snake* snake(int i);
+  const Snake* snake(int i) const;
+  int snakeCount() const { return nb_snakes; }
   Snake* snakeInCell(int column, int row);
   Snake* selectedSnake();
-  const cv::Mat& maskImage() const { return thresholds_.mask(); }
+  const cv::Mat& maskImage() const { return pipeline_.thresholds().mask(); }
   // The hypocotyls' threshold values and the thresholded images.
-  const Thresholds& thresholds() const { return thresholds_; }
+  const Thresholds& thresholds() const { return pipeline_.thresholds(); }
+  // The contours stored so far.
+  const ResultStore& store() const { return pipeline_.store(); }
   InteractionMode getMode() const { return mode; }
+  int selectedIndex() const { return selected; }
+  const TuningParameters& tuningParameters() const { return tuning; }
+  // The main window's scale (screen pixels per image pixel; -1 before it is shown) and the
+  // threshold window's size.
+  float displayScale() const { return display_scale; }
+  cv::Size thresholdWindowSize() const { return {thresh_win_w, thresh_win_h}; }
+  // The image in the main window (the frame with the contours drawn), the frame alone, and
+  // whether the view is zoomed onto a region.
+  const cv::Mat& shownImage() const { return display; }
+  const cv::Mat& cleanFrame() const { return display_clean; }
+  bool zoomed() const { return roi_active; }
+  // The region zoomed onto (the whole frame when not zoomed), and its share of the frame.
+  cv::Rect zoomRegion() const { return roi; }
+  float zoomFactor() const { return roi_zoom; }
   void setHalfWindowAll(int n);
   void deactivateAll();
-  void setTrace(bool on) { trace = on; }
+  void setTrace(bool on) { pipeline_.setTrace(on); }
   void setMovingBase(bool on) { moving_base = on; }
   // The refined fit (--refine): the top to the stem's apex, every point on its centreline.
   void setRefine(bool on) { refine = on; }
   void setMaxGrowth(int n) { tuning.maxGrowth = n; }
+  // The times and the scale of the images (--interval, --times, --layout, --px-per-mm, --dpi).
+  void setExperiment(const Experiment& experiment) { pipeline_.experiment() = experiment; }
+  // What the command line set, as it was set.
+  struct Options {
+    bool trace, moving_base, refine, save_images;
+    std::string image_prefix, image_ext;
+    int maxGrowth;
+  };
+  Options options() const {
+    return {pipeline_.tracing(), moving_base, refine,          save_images,
+            image_prefix,        image_ext,   tuning.maxGrowth};
+  }
   // One self-updating progress line on standard error (for unattended runs on a terminal).
   void setShowProgress(bool on) { show_progress_ = on; }
   // True unless the user has walked back through the images already analysed.
@@ -94,7 +119,6 @@ class PlateAnalyzer {
   int start(int halfWindow, const std::string& imagePath, const std::string& outBaseName);
   // The session itself, after a start() that went well: the windows, the phases, the images.
   int analyse();
-  bool openSequence(const std::string& imagePath);
   bool readNextFrame();
   void seedPool();
 
@@ -175,33 +199,26 @@ class PlateAnalyzer {
   void onThresholdSlider(int value);
   void onThresholdMouse(int event);
 
-  // Result files and overlay images. Opening checks that the tables' folder takes files;
-  // tables already there are kept until new ones replace them whole.
-  bool openResultFiles(const std::string& outputName);
-  // Rewrites the tables whole (after corrections of an earlier image, and at the end).
+  // Result files (written by the pipeline) and overlay images.
   void writeResultFiles();
-  // Appends what was stored since the last writing.
   void updateResultFiles();
   bool parseOverlayName(const std::string& value);
   // False, saying why, when an overlay image could replace a frame of the sequence or a table.
   bool overlaysSpareInputs(const std::string& outputName) const;
-  // False, saying why, when an output would replace an image of the sequence, or a file that
-  // StemScan did not write.
-  bool outputsSpareInputs(const std::string& outputName) const;
   // Queues the overlay image of time index t; it is written on a second thread.
   void saveOverlay(unsigned t);
   // Returns once every queued overlay image is on disk (or reported as not written).
   void flushOverlays();
-  // Where the tables are, and each hypocotyl's first and last length; or, when a table could
-  // not be written, which. False in that case.
-  bool printSummary() const;
 
-  std::vector<Snake> snakes;
+ private:
+  std::vector<Snake>& snakes() { return pipeline_.snakes(); }
+  const std::vector<Snake>& snakes() const { return pipeline_.snakes(); }
+  Thresholds& levels() { return pipeline_.thresholds(); }
+
   int nb_snakes = 0;
   int nb_rows = 0;
   int nb_cols = 0;
   int nb_seed_points = 10;
-  std::unique_ptr<ImgGrabber> grabber;
   cv::Mat display;
   cv::Mat display_clean;
   cv::Mat display_work;
@@ -217,18 +234,14 @@ class PlateAnalyzer {
   int drag_snake = -1;
   Vec2 last_mouse;
   bool save_images = false;
-  bool trace = false;
   bool moving_base = false;
   bool refine = false;
   bool show_orientation = false;
   std::string image_ext = ".tif";
   std::string image_prefix = "results/track";
-  ResultStore store;
-  Experiment experiment;
   InteractionMode mode = ModeNone;
   TuningParameters tuning;
 
- private:
   // A Snake's state as the user left it, kept while walking through the history.
   struct SnakeState {
     std::array<Vec2, Snake::kMaxPoints> points;
@@ -260,9 +273,11 @@ class PlateAnalyzer {
   // Gives each image of the sequence its time; false, saying why, when the times listed do not
   // fit the sequence.
   bool timeEveryImage();
-  bool acceptFrame(const cv::Mat& frame, const std::string& name);
+  bool openSequence(const std::string& imagePath);
+  // Shows the image the pipeline read and thresholds it.
+  void showFrame(const cv::Mat& frame);
   bool loadFrame(unsigned t);
-  unsigned timeIndex() const { return grabber->index() - 1; }
+  unsigned timeIndex() const { return pipeline_.timeIndex(); }
 
   // History walk.
   void stepBack();
@@ -293,9 +308,6 @@ class PlateAnalyzer {
   // The main window's title: where the user is (the phase, or the image shown).
   void updateTitle();
   void setMainTitle(const std::string& title);
-  // " (hypocotyl i, row r, col c, image t: file)": which contour a tracker's message is about.
-  std::string trackerContext(int i) const;
-
   // Stops the run in order (tables written) with a message and the run's exit status: when a
   // scripted session ends in a wait that only a key it lacks can end, on a signal, or when the
   // user closes the main window.
@@ -309,9 +321,8 @@ class PlateAnalyzer {
 
   WindowSystem& windows_;
   RandomSource& random_;
-  Thresholds thresholds_;
+  PlatePipeline pipeline_;
   std::optional<Present> present_;
-  cv::Size frame_size_;
   bool display_region_set_ = false;
   bool work_region_set_ = false;
   bool stopped_ = false;
@@ -331,18 +342,11 @@ class PlateAnalyzer {
   ScaleMeasure scale_;
   std::vector<bool> created_;
   std::vector<bool> edited_;
-  std::vector<bool> base_set_;  // the user put the base (row bottom, Shift + Ctrl, a drag)
-  unsigned stored_images_ = 0;  // images stored so far: 0 ... stored_images_ - 1
-  bool restored_ = false;       // an image was stored again since the tables were written
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;
   int calibrating_ = -1;  // the hypocotyl calibrated on its own ('d'); -1 for none
   std::string title_;
-  std::unique_ptr<ResultTables> tables_;
-  std::unique_ptr<Exports> exports_;
   std::unique_ptr<ImageWriter> overlay_writer_;
-  std::vector<std::string> file_names_;  // of the sequence's images, for the exports
-  ExportSources exportSources() const;
 };
 
 }  // namespace stemscan

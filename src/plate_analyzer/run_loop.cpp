@@ -1,7 +1,6 @@
 // The run: result files, the image sequence, the three set-up phases (selection, threshold
 // calibration, row bottoms) and the per-image cycle.
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <opencv2/imgproc.hpp>
 
@@ -29,10 +28,10 @@ int PlateAnalyzer::start(int halfWindow, const std::string& imagePath,
   setHalfWindowAll(halfWindow);
   // Everything that can refuse the run does so before a window opens or a file is written.
   if (!openSequence(imagePath)) return kRunFailed;
-  if (!timeEveryImage()) return kRunRefused;
+  if (!pipeline_.timeEveryImage()) return kRunRefused;
   if (!overlaysSpareInputs(outBaseName)) return kRunRefused;
-  if (!outputsSpareInputs(outBaseName)) return kRunRefused;
-  if (!openResultFiles(outBaseName)) return kRunFailed;
+  if (!pipeline_.outputsSpareInputs(outBaseName)) return kRunRefused;
+  if (!pipeline_.openResultFiles(outBaseName)) return kRunFailed;
   return kRunOk;
 }
 
@@ -52,92 +51,42 @@ int PlateAnalyzer::analyse() {
 
   flushOverlays();
   writeResultFiles();
-  const bool written = printSummary();
-  grabber->release();
+  const bool written = pipeline_.printSummary();
+  pipeline_.releaseFrames();
   if (!written && stop_status_ == kRunOk) return kRunFailed;
   return stop_status_;
 }
 
 bool PlateAnalyzer::openSequence(const std::string& imagePath) {
-  if (grabber) grabber->release();
-  grabber = std::make_unique<ImgGrabber>(imagePath);
-  if (grabber->getCount() == 0) {
-    std::cerr << "no image of the sequence " << imagePath << " can be read" << std::endl;
-    return false;
-  }
-  const cv::Mat first = grabber->firstImage();
-  if (first.empty()) {
-    std::cerr << "cannot read the first image " << grabber->lastName() << std::endl;
-    return false;
-  }
-  frame_size_ = first.size();
-  std::cout << "sequence: " << grabber->getCount()
-            << (grabber->getCount() == 1 ? " image, " : " images, from ")
-            << grabber->files.front().path;
-  if (grabber->getCount() > 1) std::cout << " to " << grabber->files.back().path;
-  std::cout << std::endl;
+  cv::Mat first;
+  if (!pipeline_.openSequence(imagePath, &first)) return false;
   display = first;
   display_is_clean_ = false;
-  roi = cv::Rect(0, 0, frame_size_.width, frame_size_.height);
-  thresholds_.startSequence(frame_size_);
+  roi = cv::Rect(0, 0, first.cols, first.rows);
   return true;
 }
 
-bool PlateAnalyzer::timeEveryImage() {
-  std::vector<std::string> files;
-  file_names_.clear();
-  for (const SequenceFile& file : grabber->files) {
-    files.push_back(file.path);
-    file_names_.push_back(std::filesystem::path(file.path).filename().string());
-  }
-  std::string error;
-  if (resolveTimes(experiment, files, &error)) return true;
-  std::cerr << error << std::endl;
-  return false;
-}
-
-bool PlateAnalyzer::acceptFrame(const cv::Mat& frame, const std::string& name) {
-  // An image of another size is not decoded: its header gives the size.
-  const cv::Size size =
-      frame.empty() && grabber->lastHeaderSize() ? *grabber->lastHeaderSize() : frame.size();
-  if (size != frame_size_ && !size.empty()) {
-    std::cerr << "image " << name << " is " << size.width << " x " << size.height << ", not "
-              << frame_size_.width << " x " << frame_size_.height
-              << " like the first image; skipped" << std::endl;
-    return false;
-  }
-  if (frame.empty()) {
-    std::cerr << "cannot read image " << name << "; skipped" << std::endl;
-    return false;
-  }
+void PlateAnalyzer::showFrame(const cv::Mat& frame) {
   if (roi_active) resetZoom(false);
   std::fill(edited_.begin(), edited_.end(), false);
   display = frame;
-  thresholds_.nextImage(display, display_clean);
+  levels().nextImage(display, display_clean);
   display.copyTo(display_clean);
   display_is_clean_ = true;
-  return true;
 }
 
 bool PlateAnalyzer::readNextFrame() {
-  while (!grabber->atEnd()) {
-    cv::Mat frame;
-    grabber->grab(frame);
-    if (acceptFrame(frame, grabber->lastName())) return true;
-    store.markSkipped(timeIndex());  // a skipped image still gets its line of the tables
-  }
-  return false;
+  cv::Mat frame;
+  if (!pipeline_.readNext(frame)) return false;
+  showFrame(frame);
+  return true;
 }
 
 bool PlateAnalyzer::loadFrame(unsigned t) {
-  const unsigned before = grabber->getCurrent();
-  grabber->seek(grabber->getFirst() + t);
-  if (grabber->getCurrent() != grabber->getFirst() + t) return false;
   cv::Mat frame;
-  grabber->grab(frame);
-  if (acceptFrame(frame, grabber->lastName())) return true;
-  grabber->seek(before);
-  return false;
+  if (!pipeline_.load(t, frame)) return false;
+  showFrame(frame);
+  return true;
 }
 
 void PlateAnalyzer::seedPool() {
@@ -145,8 +94,8 @@ void PlateAnalyzer::seedPool() {
   const int h = display.rows / nb_rows;
   for (int i = 0; i < nb_cols; ++i) {
     for (int j = 0; j < nb_rows; ++j) {
-      snakes[j * nb_cols + i].scatter(w * i + w / 2, h * j + h / 2, nb_seed_points, kSeedSquare,
-                                      random_);
+      snakes()[j * nb_cols + i].scatter(w * i + w / 2, h * j + h / 2, nb_seed_points, kSeedSquare,
+                                        random_);
     }
     std::cout << std::endl;
   }
@@ -213,7 +162,7 @@ void PlateAnalyzer::selectionPhase() {
             "press <space> when you are done"});
   if (!waitForKey(' ', kSetupSliceMs, true)) return;
   bool any = false;
-  for (const Snake& s : snakes) any = any || s.isInUse();
+  for (const Snake& s : snakes()) any = any || s.isInUse();
   if (!any) std::cout << "no hypocotyl selected: the run will measure nothing" << std::endl;
 }
 
@@ -263,7 +212,7 @@ void PlateAnalyzer::monitor() {
     if (save_images) saveOverlay(t);
     // Every stored image is on disk before the next one is shown.
     updateResultFiles();
-    progress.show(t + 1, grabber->getCount());
+    progress.show(t + 1, pipeline_.imageCount());
     if (!readNextFrame()) break;
   }
   progress.finish();

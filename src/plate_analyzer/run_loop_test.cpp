@@ -66,7 +66,7 @@ TEST(RunLoopSession, TablesHoldEveryStoredImageBeforeTheNextIsShown) {
   }
   const std::string appended = run.table("_len.txt");
   EXPECT_EQ(testing::lines(appended).size(), 25u);
-  EXPECT_EQ(run.analyzer().store.getLastTime(), 24u);
+  EXPECT_EQ(run.analyzer().store().getLastTime(), 24u);
   // The lines appended image by image are those a whole writing gives.
   run.analyzer().writeResultFiles();
   EXPECT_EQ(run.table("_len.txt"), appended);
@@ -77,7 +77,7 @@ TEST(RunLoopSession, QuitKeepsWhatWasStoredBeforeTheImageOnScreen) {
   plate.cols = 1;
   HeadlessRun run(plate, 20);
   ASSERT_EQ(run.run(selectAllAndCalibrate(plate) + spaceKeys(12) + "key q\n"), 0);
-  EXPECT_EQ(run.analyzer().store.getLastTime(), 11u);
+  EXPECT_EQ(run.analyzer().store().getLastTime(), 11u);
   EXPECT_EQ(testing::lines(run.table("_tip.txt")).size(), 12u);
 }
 
@@ -96,11 +96,27 @@ TEST(RunLoopSession, TraceWritesNoTableButStillSavesOverlays) {
   }
 }
 
+TEST(RunLoopSession, OverlaysThatCannotBeWrittenAreNamedAndTheTablesStillWritten) {
+  PlateSpec plate;
+  plate.cols = 1;
+  HeadlessRun run(plate, 2);
+  const std::string overlays = run.dir().file("no/such/folder/track.png");
+  run.run(selectAllAndCalibrate(plate), {"imagefile=" + overlays});
+  EXPECT_TRUE(
+      contains(run.err, "cannot write image " + run.dir().file("no/such/folder/track001.png")))
+      << run.err;
+  EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 2u);
+
+  testing::CapturedOutput output;
+  EXPECT_FALSE(run.analyzer().parseOverlayName("trackpng"));
+  EXPECT_EQ(output.err(), "cannot find extension in filename trackpng\n");
+}
+
 TEST(RunLoopSession, NoHypocotylSelectedStillStepsThroughEveryImage) {
   PlateSpec plate;
   HeadlessRun run(plate, 4);
   ASSERT_EQ(run.run("key space\nkey space\nkey space\n" + spaceKeys(4)), 0);
-  EXPECT_EQ(run.analyzer().store.series.size(), 0u);
+  EXPECT_EQ(run.analyzer().store().series.size(), 0u);
   // Every image analysed has its line, with no hypocotyl at all.
   EXPECT_EQ(run.table("_len.txt"), "\n\n\n\n");
   EXPECT_TRUE(contains(run.out, "plate03.png"));

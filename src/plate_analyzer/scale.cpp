@@ -77,10 +77,10 @@ bool PlateAnalyzer::onScaleKey(int code) {
       return true;
     }
     const float pixels = norm(scale_.ends[1] - scale_.ends[0]);
-    experiment.px_per_mm = pixels / mm;
+    pipeline_.experiment().px_per_mm = pixels / mm;
     std::ostringstream line;
     line.imbue(std::locale::classic());
-    line << "scale: " << *experiment.px_per_mm << " px/mm";
+    line << "scale: " << *pipeline_.experiment().px_per_mm << " px/mm";
     std::cout << line.str() << std::endl;
     scale_ = ScaleMeasure();
     updateTitle();

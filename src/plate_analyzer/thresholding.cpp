@@ -13,33 +13,33 @@ constexpr int kSliceMs = 5;
 
 }  // namespace
 
-void PlateAnalyzer::applyThresholdOf(int index) { thresholds_.makeMasksFor(index); }
+void PlateAnalyzer::applyThresholdOf(int index) { levels().makeMasksFor(index); }
 
 void PlateAnalyzer::applyCalibrationThreshold() {
-  if (thresholds_.sharing() || selected == -1) {
-    thresholds_.shareCurrent();
+  if (levels().sharing() || selected == -1) {
+    levels().shareCurrent();
   } else {
-    thresholds_.setCurrent(thresholds_.of(selected));
+    levels().setCurrent(levels().of(selected));
   }
-  thresholds_.makeMasks();
+  levels().makeMasks();
 }
 
 void PlateAnalyzer::setThreshold(int value) {
-  thresholds_.setCurrent(value);
-  if (selected >= 0) thresholds_.set(selected, value);
+  levels().setCurrent(value);
+  if (selected >= 0) levels().set(selected, value);
 }
 
 void PlateAnalyzer::openThresholdWindow(int index) {
   if (index >= 0) {
     selected = index;
     zoomToHypocotyl(index % nb_cols, index / nb_cols, tuning.maxGrowth);
-    thresholds_.setCurrent(thresholds_.of(index));
+    levels().setCurrent(levels().of(index));
   }
   applyCalibrationThreshold();
   windows_.createWindow(kThresholdWindow);
   windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
-  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
-  windows_.createSlider("threshold", kThresholdWindow, std::max(0, thresholds_.current()), 255,
+  windows_.showImage(kThresholdWindow, workView(levels().mask()));
+  windows_.createSlider("threshold", kThresholdWindow, std::max(0, levels().current()), 255,
                         [this](int value) { onThresholdSlider(value); });
   windows_.setMouseHandler(kThresholdWindow,
                            [this](int event, int, int, int) { onThresholdMouse(event); });
@@ -54,13 +54,13 @@ void PlateAnalyzer::scaleThresholdWindow(float step) {
     thresh_win_h = static_cast<int>(thresh_win_h / 0.8);
   }
   windows_.resizeWindow(kThresholdWindow, thresh_win_w, thresh_win_h);
-  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
+  windows_.showImage(kThresholdWindow, workView(levels().mask()));
 }
 
 void PlateAnalyzer::onThresholdSlider(int value) {
   setThreshold(value);
   applyCalibrationThreshold();
-  windows_.showImage(kThresholdWindow, workView(thresholds_.mask()));
+  windows_.showImage(kThresholdWindow, workView(levels().mask()));
 }
 
 void PlateAnalyzer::onThresholdMouse(int event) {
@@ -71,8 +71,8 @@ void PlateAnalyzer::onThresholdMouse(int event) {
 void PlateAnalyzer::calibrateAll() {
   // One value for every hypocotyl. A hypocotyl created before calibration left the value at
   // none: start from the default so that the slider reaches all of them.
-  if (thresholds_.current() < 0) thresholds_.setCurrent(kDefaultThreshold);
-  thresholds_.startSharing();
+  if (levels().current() < 0) levels().setCurrent(kDefaultThreshold);
+  levels().startSharing();
   openThresholdWindow(-1);
   while (!stopped_) {
     const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
@@ -82,7 +82,7 @@ void PlateAnalyzer::calibrateAll() {
     if (key == ' ') break;
     if (key == 'd') {
       windows_.destroyWindow(kThresholdWindow);
-      thresholds_.stopSharing();
+      levels().stopSharing();
       calibrateEach();
       break;
     }
@@ -94,7 +94,7 @@ void PlateAnalyzer::calibrateAll() {
 
 void PlateAnalyzer::calibrateEach() {
   for (int i = 0; i < nb_snakes && !stopped_; ++i) {
-    if (!snakes[i].isInUse()) continue;
+    if (!snakes()[i].isInUse()) continue;
     calibrating_ = i;
     updateTitle();
     openThresholdWindow(i);
@@ -114,14 +114,14 @@ void PlateAnalyzer::calibrateEach() {
 }
 
 void PlateAnalyzer::recalibrate(int which) {
-  if (which >= 0 && which < nb_snakes && snakes[which].isInUse()) {
+  if (which >= 0 && which < nb_snakes && snakes()[which].isInUse()) {
     std::cout << "resetting thresholding for hypocotyl " << which << std::endl;
     std::cout << "press 'g' when done" << std::endl;
     openThresholdWindow(which);
     if (waitForKey('g', kSliceMs, false)) {
       std::cout << "done" << std::endl;
       resetZoom(true);
-      snakes[which].optimise(thresholds_.mask(), 10, -1, random_);
+      snakes()[which].optimise(levels().mask(), 10, -1, random_);
     } else {
       resetZoom(true);
     }

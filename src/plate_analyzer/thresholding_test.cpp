@@ -91,20 +91,21 @@ TEST(ThresholdCalibration, WindowSizeStepsAndNeverVanishes) {
   PlateSpec plate;
   HeadlessRun grow(plate, 1);
   ASSERT_EQ(grow.run("key space\nkey i\nkey i\nkey i\nkey space\n"), 0);
-  EXPECT_EQ(grow.analyzer().thresh_win_w, 390);
-  EXPECT_EQ(grow.analyzer().thresh_win_h, 390);
+  EXPECT_EQ(grow.analyzer().thresholdWindowSize().width, 390);
+  EXPECT_EQ(grow.analyzer().thresholdWindowSize().height, 390);
 
   HeadlessRun shrink(plate, 1);
   std::string script = "key space\nkey o\n";
   ASSERT_EQ(shrink.run(script), 0);
-  EXPECT_EQ(shrink.analyzer().thresh_win_w, 160);
+  EXPECT_EQ(shrink.analyzer().thresholdWindowSize().width, 160);
 
   HeadlessRun tiny(plate, 1);
   script = "key space\n";
   for (int i = 0; i < 30; ++i) script += "mouse thresholding rdown 5 5\n";
   script += "mouse thresholding move 5 5\nmouse thresholding ldown 5 5\nkey space\n";
   ASSERT_EQ(tiny.run(script), 0);
-  EXPECT_EQ(tiny.analyzer().thresh_win_w, 62);  // 50 at the least, then enlarged once
+  EXPECT_EQ(tiny.analyzer().thresholdWindowSize().width,
+            62);  // 50 at the least, then enlarged once
 }
 
 }  // namespace

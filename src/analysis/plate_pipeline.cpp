@@ -1,0 +1,246 @@
+#include "analysis/plate_pipeline.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <map>
+
+namespace stemscan {
+
+PlatePipeline::PlatePipeline(int rows, int cols, int threshold, RandomSource& random)
+    : rows_(rows),
+      cols_(cols),
+      random_(random),
+      snakes_(static_cast<std::size_t>(rows) * cols, Snake(5)),
+      thresholds_(rows * cols, threshold),
+      base_set_(static_cast<std::size_t>(rows) * cols, false) {
+  // Copies of one Snake share its scratch matrices until each gets its own.
+  for (Snake& s : snakes_) s.setHalfWindow(5);
+}
+
+PlatePipeline::~PlatePipeline() { releaseFrames(); }
+
+bool PlatePipeline::openSequence(const std::string& path, cv::Mat* first) {
+  releaseFrames();
+  grabber_ = std::make_unique<ImgGrabber>(path);
+  if (grabber_->getCount() == 0) {
+    std::cerr << "no image of the sequence " << path << " can be read" << std::endl;
+    return false;
+  }
+  *first = grabber_->firstImage();
+  if (first->empty()) {
+    std::cerr << "cannot read the first image " << grabber_->lastName() << std::endl;
+    return false;
+  }
+  frame_size_ = first->size();
+  std::cout << "sequence: " << grabber_->getCount()
+            << (grabber_->getCount() == 1 ? " image, " : " images, from ")
+            << grabber_->files.front().path;
+  if (grabber_->getCount() > 1) std::cout << " to " << grabber_->files.back().path;
+  std::cout << std::endl;
+  thresholds_.startSequence(frame_size_);
+  return true;
+}
+
+bool PlatePipeline::timeEveryImage() {
+  std::vector<std::string> files;
+  file_names_.clear();
+  for (const SequenceFile& file : grabber_->files) {
+    files.push_back(file.path);
+    file_names_.push_back(std::filesystem::path(file.path).filename().string());
+  }
+  std::string error;
+  if (resolveTimes(experiment_, files, &error)) return true;
+  std::cerr << error << std::endl;
+  return false;
+}
+
+namespace {
+
+// False, saying why, when `frame` (the image `name`) cannot be analysed with images of `size`.
+bool fits(const cv::Mat& frame, const ImgGrabber& grabber, cv::Size size, const std::string& name) {
+  // An image of another size is not decoded: its header gives the size.
+  const cv::Size found =
+      frame.empty() && grabber.lastHeaderSize() ? *grabber.lastHeaderSize() : frame.size();
+  if (found != size && !found.empty()) {
+    std::cerr << "image " << name << " is " << found.width << " x " << found.height << ", not "
+              << size.width << " x " << size.height << " like the first image; skipped"
+              << std::endl;
+    return false;
+  }
+  if (frame.empty()) {
+    std::cerr << "cannot read image " << name << "; skipped" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PlatePipeline::readNext(cv::Mat& frame) {
+  while (!grabber_->atEnd()) {
+    grabber_->grab(frame);
+    if (fits(frame, *grabber_, frame_size_, grabber_->lastName())) return true;
+    store_.markSkipped(timeIndex());  // a skipped image still gets its line of the tables
+  }
+  return false;
+}
+
+bool PlatePipeline::load(unsigned t, cv::Mat& frame) {
+  const unsigned before = grabber_->getCurrent();
+  grabber_->seek(grabber_->getFirst() + t);
+  if (grabber_->getCurrent() != grabber_->getFirst() + t) return false;
+  grabber_->grab(frame);
+  if (fits(frame, *grabber_, frame_size_, grabber_->lastName())) return true;
+  grabber_->seek(before);
+  return false;
+}
+
+std::string PlatePipeline::currentFile() const {
+  return grabber_ ? std::filesystem::path(grabber_->lastName()).filename().string() : "";
+}
+
+void PlatePipeline::releaseFrames() {
+  if (grabber_) grabber_->release();
+}
+
+std::string PlatePipeline::context(int i) const {
+  return " (hypocotyl " + std::to_string(i) + ", row " + std::to_string(i / cols_ + 1) + ", col " +
+         std::to_string(i % cols_ + 1) + ", image " + std::to_string(timeIndex()) + ": " +
+         currentFile() + ")";
+}
+
+void PlatePipeline::track(const TrackingSettings& settings, int endMode) {
+  trackAndFit(
+      snakes_, thresholds_, base_set_, settings, endMode, random_,
+      [this](int i) { return context(i); }, std::cout, std::cerr);
+}
+
+void PlatePipeline::storeImage(unsigned t, const std::vector<bool>& corrected) {
+  // An image stored before, stored again: its lines on disk no longer hold.
+  if (t < stored_images_) restored_ = true;
+  stored_images_ = std::max(stored_images_, t + 1);
+  store_.markAnalysed(t);
+  for (int i = 0; i < size(); ++i) {
+    if (snakes_[i].isInUse()) {
+      store_.storeSnake(snakes_[i], i, t);
+    } else {
+      store_.clearEntry(i, t);  // switched off on an image stored before
+    }
+    store_.setCorrected(i, t, corrected[static_cast<std::size_t>(i)]);
+  }
+}
+
+void PlatePipeline::restoreImage(unsigned t, std::vector<bool>& created,
+                                 std::vector<bool>& corrected) {
+  for (int i = 0; i < size(); ++i) {
+    Snake& s = snakes_[i];
+    if (store_.pointCount(i, t) > 0) {
+      created[i] = true;
+      s.activate();
+      store_.restoreSnake(i, t, s);
+      s.topTracker.pos = s.point(0);
+      s.baseTracker.pos = s.lastPoint();
+    } else {
+      s.deactivate();
+    }
+    // A correction stored with the image stays one when the image is stored again.
+    corrected[static_cast<std::size_t>(i)] = store_.isCorrected(i, t);
+  }
+}
+
+bool PlatePipeline::outputsSpareInputs(const std::string& outputName) const {
+  if (trace_) return true;
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::map<fs::path, std::string> outputs;  // by the path each output resolves to
+  std::vector<std::string> names = Exports::fileNames(outputName);
+  for (const std::string& name : ResultTables::tableNames(outputName)) names.push_back(name);
+  for (const std::string& name : names) outputs[fs::weakly_canonical(name, error)] = name;
+  for (unsigned n = grabber_->getFirst(); n < grabber_->getFirst() + grabber_->getCount(); ++n) {
+    const auto output = outputs.find(fs::weakly_canonical(grabber_->fileName(n), error));
+    if (output == outputs.end()) continue;
+    std::cerr << output->second << " is an image of the sequence and would be replaced by an "
+              << "output: choose another out name" << std::endl;
+    return false;
+  }
+  for (const std::string& name : Exports(outputName).foreignFiles()) {
+    std::cerr << name << " exists and was not written by StemScan: it is left as it is; move it "
+              << "away or choose another out name" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+bool PlatePipeline::openResultFiles(const std::string& outputName) {
+  if (trace_) return true;
+  auto tables = std::make_unique<ResultTables>(outputName);
+  std::string why;
+  if (!tables->checkWritable(&why)) {
+    std::cerr << "cannot open file " << tables->names()[1] << " (" << why << ")" << std::endl;
+    return false;
+  }
+  tables_ = std::move(tables);
+  exports_ = std::make_unique<Exports>(outputName);
+  return true;
+}
+
+ExportSources PlatePipeline::exportSources(float orientationLength) const {
+  return ExportSources{store_, experiment_, file_names_, rows_, cols_, orientationLength};
+}
+
+void PlatePipeline::writeResultFiles(float orientationLength) {
+  restored_ = false;
+  if (trace_ || !tables_) return;
+  tables_->rewrite(store_, orientationLength);
+  exports_->rewrite(exportSources(orientationLength));
+}
+
+void PlatePipeline::updateResultFiles(float orientationLength) {
+  // Lines already on disk changed: appending cannot bring the files up to the store.
+  if (restored_) return writeResultFiles(orientationLength);
+  if (trace_ || !tables_) return;
+  tables_->update(store_, orientationLength);
+  exports_->update(exportSources(orientationLength));
+}
+
+namespace {
+
+// "label: a, b, c" on one line; nothing when `names` is empty.
+void printNames(std::ostream& out, const char* label, const std::vector<std::string>& names,
+                const char* after = "") {
+  if (names.empty()) return;
+  out << label;
+  for (std::size_t k = 0; k < names.size(); ++k) out << (k == 0 ? " " : ", ") << names[k];
+  out << after << std::endl;
+}
+
+// The names of `all` that are not in `failed`.
+std::vector<std::string> without(const std::vector<std::string>& all,
+                                 const std::vector<std::string>& failed) {
+  std::vector<std::string> kept;
+  for (const std::string& name : all) {
+    if (std::find(failed.begin(), failed.end(), name) == failed.end()) kept.push_back(name);
+  }
+  return kept;
+}
+
+}  // namespace
+
+bool PlatePipeline::printSummary() const {
+  if (trace_ || !tables_) return true;
+  const std::vector<std::string> tables(tables_->names().begin(), tables_->names().end());
+  std::vector<std::string> failed = tables_->failedNames();
+  for (const std::string& name : exports_->failedNames()) failed.push_back(name);
+  // Every file is named: those that hold this run's results, and those that do not.
+  printNames(std::cout, "tables written:", without(tables, failed));
+  printNames(std::cout, "also written:", without(exports_->names(), failed));
+  if (!failed.empty()) {
+    printNames(std::cerr, "tables not written:", failed, " (see the messages above)");
+    return false;
+  }
+  store_.writeSummary(std::cout, file_names_);
+  return true;
+}
+
+}  // namespace stemscan
