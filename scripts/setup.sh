@@ -3,8 +3,10 @@
 # are all present. Works as root and through sudo.
 set -euo pipefail
 
-# xmllint checks the growth plot.
-packages=(cmake g++ make libopencv-dev libgtest-dev xvfb xdotool libxml2-utils)
+# libopencv-contrib-dev brings the thinning of seedling shapes (libopencv-dev depends on it in
+# Debian 12; it is named for clarity); xmllint checks the growth plot.
+packages=(cmake g++ make libopencv-dev libopencv-contrib-dev libgtest-dev xvfb xdotool
+  libxml2-utils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -42,15 +42,25 @@ void Thresholds::nextImage(const cv::Mat& bgr, const cv::Mat& shownBefore) {
     previous_level_ = mask_level_;
   } else {
     if (!shownBefore.empty()) {
-      cv::cvtColor(shownBefore, previous_grey_, cv::COLOR_BGR2GRAY);
+      greyOf(shownBefore, previous_grey_);
       previous_grey_.copyTo(previous_mask_);
     }
     previous_level_ = kNone;
   }
-  cv::cvtColor(bgr, grey_, cv::COLOR_BGR2GRAY);
+  greyOf(bgr, grey_);
   grey_.copyTo(mask_);
   mask_level_ = kNone;
   has_image_ = true;
+}
+
+void Thresholds::greyOf(const cv::Mat& bgr, cv::Mat& grey) {
+  // The negative is taken of the colour image, as an inverted photograph would be read.
+  if (negative_) {
+    cv::bitwise_not(bgr, inverted_);
+    cv::cvtColor(inverted_, grey, cv::COLOR_BGR2GRAY);
+  } else {
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+  }
 }
 
 void Thresholds::makeMasks() {

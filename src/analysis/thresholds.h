@@ -41,6 +41,8 @@ class Thresholds {
   void startSequence(cv::Size size);
   void nextImage(const cv::Mat& bgr, const cv::Mat& shownBefore);
   void forgetShown() { has_image_ = false; }
+  // Light seedlings on a dark background (--bright): each image is analysed as its negative.
+  void setNegative(bool on) { negative_ = on; }
   // Makes mask() and previousMask() hold the two images thresholded at the current value;
   // nothing while that is kNone or before any image.
   void makeMasks();
@@ -65,6 +67,11 @@ class Thresholds {
   int mask_level_ = kNone;  // the value mask_ holds its image at; kNone while it holds the grey
   int previous_level_ = kNone;
   bool has_image_ = false;  // grey_ is the grey of the image shown
+  bool negative_ = false;
+  cv::Mat inverted_;  // the negative of an image, on its way to grey
+
+  // The grey of a colour image (of its negative, with setNegative).
+  void greyOf(const cv::Mat& bgr, cv::Mat& grey);
 };
 
 }  // namespace stemscan

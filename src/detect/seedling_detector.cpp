@@ -146,7 +146,9 @@ void orderInRows(std::vector<Seedling>& seedlings) {
     rows.back().push_back(s);
   }
   seedlings.clear();
-  for (std::vector<Seedling>& row : rows) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    std::vector<Seedling>& row = rows[r];
+    for (Seedling& s : row) s.row = static_cast<int>(r);
     std::sort(row.begin(), row.end(),
               [](const Seedling& a, const Seedling& b) { return a.top.x < b.top.x; });
     seedlings.insert(seedlings.end(), row.begin(), row.end());

@@ -40,6 +40,7 @@ struct Seedling {
   cv::Rect box;         // the seedling's dark pixels
   float strength = 0;   // its darkness summed over its pixels
   float stemWidth = 0;  // pixels
+  int row = 0;          // of the rows the seedlings found stand in, counted from the top
 };
 
 struct Detection {

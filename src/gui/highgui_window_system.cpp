@@ -140,6 +140,11 @@ void HighguiWindowSystem::onSlider(int position, void* context) {
   if (slider->handler) slider->handler(position);
 }
 
+void HighguiWindowSystem::userMouse(const std::string& window, int event, int x, int y, int flags) {
+  const auto mouse = mice_.find(window);
+  if (mouse != mice_.end()) onMouse(event, x, y, flags, mouse->second.get());
+}
+
 void HighguiWindowSystem::onMouse(int event, int x, int y, int flags, void* context) {
   auto* mouse = static_cast<MouseContext*>(context);
   if (mouse->handler) mouse->handler(event, x, y, flags);

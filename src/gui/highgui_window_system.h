@@ -31,6 +31,7 @@ class HighguiWindowSystem : public WindowSystem {
   void setSliderPosition(const std::string& slider, const std::string& window,
                          int position) override;
   void setMouseHandler(const std::string& window, MouseHandler handler) override;
+  void userMouse(const std::string& window, int event, int x, int y, int flags) override;
   // Modifier keys pressed alone (Shift, Ctrl, Alt, ...) are not keys of the program: the wait
   // goes on without them.
   int waitKey(int delayMs) override;

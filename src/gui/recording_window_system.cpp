@@ -71,6 +71,14 @@ void RecordingWindowSystem::setSliderPosition(const std::string& slider, const s
   programMoving_ = outer;
 }
 
+void RecordingWindowSystem::userSlider(const std::string& slider, const std::string& window,
+                                       int position) {
+  const bool outer = programMoving_;
+  programMoving_ = false;  // the move is the user's: its handler records it
+  inner_.setSliderPosition(slider, window, position);
+  programMoving_ = outer;
+}
+
 void RecordingWindowSystem::setMouseHandler(const std::string& window, MouseHandler handler) {
   inner_.setMouseHandler(
       window, [this, window, handler = std::move(handler)](int code, int x, int y, int flags) {

@@ -53,6 +53,10 @@ class RecordingWindowSystem : public WindowSystem {
   void setSliderPosition(const std::string& slider, const std::string& window,
                          int position) override;
   void setMouseHandler(const std::string& window, MouseHandler handler) override;
+  void userMouse(const std::string& window, int event, int x, int y, int flags) override {
+    inner_.userMouse(window, event, x, y, flags);
+  }
+  void userSlider(const std::string& slider, const std::string& window, int position) override;
   int waitKey(int delayMs) override;
   void repaint(int delayMs) override { inner_.repaint(delayMs); }
   bool inputExhausted() const override { return inner_.inputExhausted(); }

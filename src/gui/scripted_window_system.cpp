@@ -59,6 +59,14 @@ void ScriptedWindowSystem::createSlider(const std::string& slider, const std::st
   s.handler = std::move(handler);
 }
 
+void ScriptedWindowSystem::userMouse(const std::string& window, int event, int x, int y,
+                                     int flags) {
+  const auto it = windows_.find(window);
+  if (it == windows_.end() || !it->second.exists) return;
+  const MouseHandler handler = it->second.mouse;  // the handler may replace itself
+  if (handler) handler(event, x, y, flags);
+}
+
 void ScriptedWindowSystem::setSliderPosition(const std::string& slider, const std::string& window,
                                              int position) {
   auto it = windows_.find(window);

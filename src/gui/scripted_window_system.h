@@ -47,6 +47,7 @@ class ScriptedWindowSystem : public WindowSystem {
   void setSliderPosition(const std::string& slider, const std::string& window,
                          int position) override;
   void setMouseHandler(const std::string& window, MouseHandler handler) override;
+  void userMouse(const std::string& window, int event, int x, int y, int flags) override;
 
   // Delivers the script's mouse and slider events in order and returns at the next key
   // (its code), timeout or window closed (kNoKey). Once the script has run out, every wait

@@ -51,6 +51,13 @@ class WindowSystem {
   virtual void setSliderPosition(const std::string& slider, const std::string& window,
                                  int position) = 0;
   virtual void setMouseHandler(const std::string& window, MouseHandler handler) = 0;
+  // The program acting for the user (proposals the user then corrects): a mouse event on the
+  // window, and a move of a slider, delivered to their handlers as the user's own would be,
+  // and recorded as the user's.
+  virtual void userMouse(const std::string& window, int event, int x, int y, int flags) = 0;
+  virtual void userSlider(const std::string& slider, const std::string& window, int position) {
+    setSliderPosition(slider, window, position);
+  }
 
   // Waits up to delayMs milliseconds (0: forever) for a key while delivering mouse and slider
   // events to their handlers; returns the key code or kNoKey.

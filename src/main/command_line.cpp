@@ -59,7 +59,8 @@ bool takesValue(const std::string& name) {
 }
 
 bool isFlag(const std::string& name) {
-  return name == "--trace" || name == "--base" || name == "--refine";
+  return name == "--trace" || name == "--base" || name == "--refine" || name == "--detect" ||
+         name == "--auto" || name == "--bright";
 }
 
 // The words of the command line, each quoted for a shell where it needs it; a word holding a
@@ -251,6 +252,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
     }
     settings.options.push_back(option);
   }
+  if (given.count("--script") && (given.count("--auto") || given.count("--detect"))) {
+    return stop(kExitUsage, std::string(given.count("--auto") ? "--auto" : "--detect") +
+                                " cannot be used with --script: a session script holds every "
+                                "click and threshold already (a recorded --detect or --auto "
+                                "run's proposals among them); leave one of them out");
+  }
+  settings.automatic = given.count("--auto") > 0;
   if (const std::string why = checkInputsAndOutputs(settings); !why.empty()) {
     return stop(kExitUsage, why);
   }
@@ -278,6 +286,15 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
     } else if (option.name == "--refine") {
       out << "refined fit" << std::endl;
       analyzer.setRefine(true);
+    } else if (option.name == "--detect") {
+      out << "seedling detection" << std::endl;
+      analyzer.setDetect(true);
+    } else if (option.name == "--auto") {
+      out << "automatic run: seedling detection, no windows" << std::endl;
+      analyzer.setDetect(true);
+    } else if (option.name == "--bright") {
+      out << "bright seedlings: each image analysed as its negative" << std::endl;
+      analyzer.setBright(true);
     }
   }
   analyzer.setExperiment(settings.experiment);
@@ -305,7 +322,9 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   cv::setNumThreads(1);
 
   std::optional<SessionScript> script;
-  if (!settings.script_path.empty()) {
+  if (settings.automatic) {
+    script = SessionScript();  // every wait answered with <space>: each proposal accepted
+  } else if (!settings.script_path.empty()) {
     std::string error;
     script = loadSessionScript(settings.script_path, &error);
     if (!script) {
@@ -314,7 +333,7 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
     }
   } else if (!HighguiWindowSystem::displayAvailable()) {
     std::cerr << "no display available: StemScan needs a window system; to run without one, "
-                 "replay a session with --script=FILE"
+                 "run with --auto, or replay a session with --script=FILE"
               << std::endl;
     return kExitFailed;
   }

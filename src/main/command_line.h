@@ -47,6 +47,7 @@ struct StartupSettings {
   std::string script_path;       // --script: replay a session headless
   std::optional<uint32_t> seed;  // --seed
   std::string record_path;       // --record
+  bool automatic = false;        // --auto: no windows, every proposal accepted
   Experiment experiment;         // --interval, --times, --layout, --px-per-mm, --dpi
   std::string command_line;      // the whole command line, for the record's first line
 };

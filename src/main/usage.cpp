@@ -27,6 +27,12 @@ const char* const kFullUsage =
     "                                 pixels (1 to 100, default 5)\n"
     "  --base                         let the base of each hypocotyl follow the plate motion\n"
     "  --refine                       the refined fit: every contour on its stem's centreline\n"
+    "  --detect                       find the seedlings and a threshold on the first image, as\n"
+    "                                 proposals to correct in the windows\n"
+    "  --auto                         run without windows: --detect, then every proposal and\n"
+    "                                 every image accepted\n"
+    "  --bright                       seedlings lighter than the background: analyse each\n"
+    "                                 image's negative\n"
     "  cot=<text>                     print the text\n"
     "  --script=<file>                run headless, replaying a session script\n"
     "  --seed=<n>                     make every random choice reproducible (0 to 4294967295)\n"
@@ -43,7 +49,7 @@ const char* const kFullUsage =
 
 const char* const kValidOptions =
     "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
-    "cot=<text>, "
+    "--detect, --auto, --bright, cot=<text>, "
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
     "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
 

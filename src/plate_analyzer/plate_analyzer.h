@@ -95,6 +95,14 @@ class PlateAnalyzer {
   // The refined fit (--refine): the top to the stem's apex, every point on its centreline.
   void setRefine(bool on) { refine = on; }
   void setMaxGrowth(int n) { tuning.maxGrowth = n; }
+  // --detect: the seedlings and a threshold found on the first image are proposed, as the
+  // user's own clicks and slider moves, for the user to correct.
+  void setDetect(bool on) { detect_ = on; }
+  // --bright: light seedlings on a dark background; every image is analysed as its negative.
+  void setBright(bool on) {
+    bright_ = on;
+    pipeline_.thresholds().setNegative(on);
+  }
   // The times and the scale of the images (--interval, --times, --layout, --px-per-mm, --dpi).
   void setExperiment(const Experiment& experiment) { pipeline_.experiment() = experiment; }
   // What the command line set, as it was set.
@@ -189,6 +197,12 @@ class PlateAnalyzer {
   // hypocotyl in turn, and of one hypocotyl again (Shift + right click; ended by 'g').
   void calibrateAll();
   void calibrateEach();
+  // Finds the seedlings on the image shown and creates a hypocotyl at each one's top, with a
+  // Ctrl + Alt + right click of the program's own; says what it found.
+  void proposeSeedlings();
+  // Moves the threshold slider to the automatic value of hypocotyl `index` (all of them for
+  // -1), saying so.
+  void proposeThreshold(int index);
   void recalibrate(int which);
   // Tracks the ends of every hypocotyl in use into the current image and fits each contour.
   void trackHypocotyls(int endMode);
@@ -345,6 +359,11 @@ class PlateAnalyzer {
   enum class Phase { kSelection, kCalibration, kRowBottoms, kMonitoring };
   Phase phase_ = Phase::kSelection;
   int calibrating_ = -1;  // the hypocotyl calibrated on its own ('d'); -1 for none
+  bool detect_ = false;
+  bool bright_ = false;
+  int automatic_threshold_ = -1;        // of all the seedlings found; -1 before any
+  std::vector<cv::Rect> detected_box_;  // per hypocotyl, the seedling found there (or empty)
+  float stem_width_ = 0;                // of the seedlings found, their median
   std::string title_;
   std::unique_ptr<ImageWriter> overlay_writer_;
 };

@@ -160,6 +160,7 @@ void PlateAnalyzer::selectionPhase() {
             "select the hypocotyls with (ctl)alt-right click",
             "(where the desktop takes Alt + right click for itself, use Ctrl + Alt + right click)",
             "press <space> when you are done"});
+  if (detect_) proposeSeedlings();
   if (!waitForKey(' ', kSetupSliceMs, true)) return;
   bool any = false;
   for (const Snake& s : snakes()) any = any || s.isInUse();

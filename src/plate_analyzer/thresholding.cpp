@@ -74,6 +74,7 @@ void PlateAnalyzer::calibrateAll() {
   if (levels().current() < 0) levels().setCurrent(kDefaultThreshold);
   levels().startSharing();
   openThresholdWindow(-1);
+  if (detect_) proposeThreshold(-1);
   while (!stopped_) {
     const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
     if (interrupted()) break;
@@ -98,6 +99,7 @@ void PlateAnalyzer::calibrateEach() {
     calibrating_ = i;
     updateTitle();
     openThresholdWindow(i);
+    if (detect_) proposeThreshold(i);
     // 'i' and 'o' resize the threshold window here as in the calibration of all at once.
     while (!stopped_) {
       const int key = static_cast<signed char>(windows_.waitKey(kSliceMs) & 0xff);
