@@ -70,8 +70,10 @@ int otsu(const cv::Mat& histogram) {
     sum += v * static_cast<double>(histogram.at<float>(v));
   }
   if (total <= 0) return -1;
+  // Where levels no pixel has leave the split as good anywhere between two classes, it is put
+  // halfway across that gap.
   double below = 0, sumBelow = 0, best = -1;
-  int split = 0;
+  int first = 0, last = 0;
   for (int v = 0; v < 255; ++v) {
     below += histogram.at<float>(v);
     sumBelow += v * static_cast<double>(histogram.at<float>(v));
@@ -80,12 +82,14 @@ int otsu(const cv::Mat& histogram) {
     const double meanBelow = sumBelow / below;
     const double meanAbove = (sum - sumBelow) / above;
     const double between = below * above * (meanBelow - meanAbove) * (meanBelow - meanAbove);
-    if (between > best) {
+    if (between > best * (1.0 + 1e-12)) {
       best = between;
-      split = v;
+      first = last = v;
+    } else if (between >= best * (1.0 - 1e-12) && last == v - 1) {
+      last = v;
     }
   }
-  return split;
+  return (first + last) / 2;
 }
 
 // The pixels of `mask` on lines longer than `lineShare` of the image's side that run across it

@@ -23,7 +23,7 @@ struct DetectSettings {
   float noiseFactor = 4.0f;
   // Straight lines longer than this share of the image's side (printed grid lines, plate
   // edges) are not seedlings.
-  float lineShare = 0.5f;
+  float lineShare = 0.8f;
   // A seedling is at least this many stem widths tall...
   float minElongation = 3.0f;
   // ... and at least this many pixels.
