@@ -2,16 +2,18 @@
 # Reading a plate list: sourced by batch.sh, batch_plate.sh, batch_summary.sh and batch.slurm.
 #
 # A plate list is a CSV: a header naming its columns, then one plate per line. The columns are
-# read by name, in any order: image, rows, cols, out and script are required; interval, times,
-# layout, px-per-mm, dpi, seed, growth, imagefile and cot give the option of that name; base,
-# trace and refine are flags and take yes or no (an empty cell is no). An empty cell leaves
-# its option out. Fields hold no commas. Blank lines, a byte-order mark (as spreadsheets write
+# read by name, in any order: image, rows, cols and out are required; script names a recorded
+# session to replay, and a plate without one (no column, or an empty cell) runs with --auto:
+# its seedlings and threshold found, every image accepted. interval, times, layout, px-per-mm,
+# dpi, seed, growth, imagefile and cot give the option of that name; base, trace, refine,
+# detect and bright are flags and take yes or no (an empty cell is no; detect is what --auto
+# does anyway, and StemScan refuses it beside a script). An empty cell leaves its option out. Fields hold no commas. Blank lines, a byte-order mark (as spreadsheets write
 # "CSV UTF-8") and Windows line ends are fine. Nothing read from a list ever reaches a shell as
 # code: every value is passed to StemScan as one argument.
 
-PLATE_REQUIRED=(image rows cols out script)
+PLATE_REQUIRED=(image rows cols out)
 PLATE_VALUES=(interval times layout px-per-mm dpi seed growth imagefile cot)
-PLATE_FLAGS=(base trace refine)
+PLATE_FLAGS=(base trace refine detect bright)
 
 # Fills PLATE_COLUMNS (the header's names), PLATE_LINES (each plate's line) and
 # PLATE_LINE_NUMBERS (where each stands in the file); says why and returns 1 when the list
@@ -111,19 +113,26 @@ plate_list_check_outs() {
 # when a field cannot be used.
 plate_arguments() {
   local where=$1 column value known name
-  PLATE_ARGS=("${PLATE[image]}" "${PLATE[rows]}" "${PLATE[cols]}" "${PLATE[out]}"
-    "--script=${PLATE[script]}")
+  PLATE_ARGS=("${PLATE[image]}" "${PLATE[rows]}" "${PLATE[cols]}" "${PLATE[out]}")
   for column in "${PLATE_REQUIRED[@]}"; do
     if [ -z "${PLATE[$column]:-}" ]; then
       echo "$where: no $column" >&2
       return 1
     fi
   done
+  local script=${PLATE[script]:-}
+  if [ -n "$script" ]; then
+    PLATE_ARGS+=("--script=$script")
+  else
+    PLATE_ARGS+=(--auto)
+  fi
   for column in "${PLATE_COLUMNS[@]}"; do
     value=${PLATE[$column]:-}
     known=0
-    for name in "${PLATE_REQUIRED[@]}"; do [ "$name" = "$column" ] && known=1; done
+    for name in "${PLATE_REQUIRED[@]}" script; do [ "$name" = "$column" ] && known=1; done
     [ "$known" -eq 1 ] && continue
+    # Without a script the run is --auto, which detects already.
+    [ "$column" = detect ] && [ -z "$script" ] && continue
     for name in "${PLATE_FLAGS[@]}"; do
       [ "$name" = "$column" ] || continue
       known=1

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Plates side by side: sample plates, one with a broken session script, analysed by
 # scripts/batch.sh with two jobs; lists whose fields and paths hold shell syntax and blanks;
-# lists that must be refused; then plates as the tasks of a Slurm array job, submitted from
+# lists that must be refused; plates without a script; then plates as the tasks of a Slurm array job, submitted from
 # elsewhere, and the array's summary step.
 #
 # usage: batch_test.sh STEMSCAN STEMSCAN_SAMPLE SCRIPTS_DIR
@@ -74,6 +74,20 @@ refused badflag $'image,rows,cols,out,script,base\np1/plate00.png,1,2,r/y,p1/ses
 grep -q "column base takes yes or no, not maybe" "$work/badflag.log" || fail "no flag message"
 refused noout $'image,rows,cols,script\np1/plate00.png,1,2,p1/session.txt'
 [ ! -e "$work/r" ] || fail "a refused list ran a plate"
+
+# Plates without a session script run with --auto; detect and bright are flag columns.
+cat >"$work/auto.csv" <<'LIST'
+image,rows,cols,out,detect,bright
+p1/plate00.png,1,2,auto/p1,yes,
+p2/plate00.png,1,2,auto/p2,,no
+LIST
+(cd "$work" && bash "$scripts/batch.sh" auto.csv 1) >"$work/auto.log" 2>&1 \
+  || fail "plates without a script: $(cat "$work/auto.log")"
+for p in p1 p2; do
+  grep -q "automatic run" "$work/auto/$p.log" || fail "$p did not run with --auto"
+  grep -q "seedlings found: 2" "$work/auto/$p.log" || fail "$p: $(cat "$work/auto/$p.log")"
+  [ -s "$work/auto/${p}_len.txt" ] || fail "$p wrote no tables"
+done
 
 # Slurm: task 2 of the array from a copy of the script (as Slurm runs it), submitted from
 # another folder; task 0 and a missing list are refused; the summary step after the array.
