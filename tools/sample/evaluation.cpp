@@ -180,6 +180,33 @@ TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string&
   return agreement;
 }
 
+DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
+                              const std::vector<cv::Point2f>& found, double tolerance) {
+  DetectionScore score;
+  std::vector<bool> used(found.size(), false);
+  for (const cv::Point2f& t : truth) {
+    std::size_t best = found.size();
+    double nearest = tolerance;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      const double d = cv::norm(found[k] - t);
+      if (!used[k] && d <= nearest) {
+        nearest = d;
+        best = k;
+      }
+    }
+    if (best == found.size()) {
+      ++score.missed;
+      continue;
+    }
+    used[best] = true;
+    ++score.found;
+    score.meanTop += nearest;
+  }
+  if (score.found > 0) score.meanTop /= score.found;
+  score.inError = static_cast<int>(std::count(used.begin(), used.end(), false));
+  return score;
+}
+
 StemShare pointsOnStem(const std::string& folder, const std::string& contours, int threshold,
                        int tolerance) {
   std::map<int, std::vector<cv::Point2f>> byImage;

@@ -59,6 +59,17 @@ std::string withThreshold(const std::string& session, int threshold);
 // The tracked tops of a "_tip.txt" table (its text) against the marks.
 TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable);
 
+// Seedlings found on one image against the true (or marked) tops: each true top takes the
+// nearest unmatched top found within `tolerance` pixels.
+struct DetectionScore {
+  int found = 0;       // true tops with a top found near them
+  int missed = 0;      // true tops without
+  int inError = 0;     // tops found near no true top
+  double meanTop = 0;  // pixels, over the tops found
+};
+DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
+                              const std::vector<cv::Point2f>& found, double tolerance);
+
 struct StemShare {
   double mean = 0;        // over the images
   double worstImage = 0;  // at the image with the smallest share
