@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -135,18 +134,21 @@ void printDetection(const std::string& name, const cv::Mat& grey,
               score.missed, score.inError, score.meanTop, found.threshold);
 }
 
-// Seedling detection (--detect) on image 0 of every condition and on cry1's first photograph.
-void detectionTable(const std::vector<Condition>& all, const std::string& data) {
+// Seedling detection (--detect) on image 0 of every condition (as written in its folder under
+// `root`) and on cry1's first photograph.
+void detectionTable(const std::vector<Condition>& all, const std::string& root,
+                    const std::string& data) {
   std::printf("\n%-13s %6s %6s %7s %9s %10s %10s\n", "detection", "truth", "found", "missed",
               "in error", "top mean", "threshold");
-  for (const Condition& c : all) {
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    const Condition& c = all[k];
     if (c.threshold != 120) continue;  // the same plate as the default
-    std::vector<stemscan::sample::SeedlingTruth> truth;
-    cv::Mat grey;
-    cv::cvtColor(stemscan::sample::PlateRenderer(c.plate).render(0, &truth), grey,
-                 cv::COLOR_BGR2GRAY);
+    const cv::Mat grey =
+        cv::imread(root + "/" + std::to_string(k) + "/plate00." + c.format, cv::IMREAD_GRAYSCALE);
     std::vector<cv::Point2f> tops;
-    for (const auto& t : truth) tops.emplace_back(t.topX, t.topY);
+    for (const auto& t : stemscan::sample::PlateRenderer(c.plate).truth(0)) {
+      tops.emplace_back(t.topX, t.topY);
+    }
     printDetection(c.name, grey, tops);
   }
   const cv::Mat cry1 = cv::imread(data + "/1.TIF", cv::IMREAD_GRAYSCALE);
@@ -293,7 +295,7 @@ int main(int argc, char** argv) {
     }
   }
   failures += realSequence(data, root + "/cry1");
-  detectionTable(all, data);
+  detectionTable(all, root, data);
   std::printf(
       "\nlen: absolute length error against the true centreline length; top: distance of\n"
       "the measured top from the true top; lost: share of hypocotyl-images whose top is\n"
