@@ -111,9 +111,30 @@ std::string PlatePipeline::context(int i) const {
 }
 
 void PlatePipeline::track(const TrackingSettings& settings, int endMode) {
+  tracking_ = settings;
   trackAndFit(
       snakes_, thresholds_, base_set_, settings, endMode, random_,
       [this](int i) { return context(i); }, std::cout, std::cerr);
+}
+
+std::vector<unsigned> PlatePipeline::checkTracks() const {
+  const unsigned t = grabber_ ? timeIndex() : 0;
+  std::vector<TrackState> tracks(snakes_.size());
+  for (int i = 0; i < size(); ++i) {
+    const Snake& s = snakes_[static_cast<std::size_t>(i)];
+    TrackState& track = tracks[static_cast<std::size_t>(i)];
+    if (!s.isInUse()) continue;
+    for (int k = 0; k < s.pointCount(); ++k) track.points.push_back(s.point(k));
+    track.threshold =
+        thresholds_.of(i) != Thresholds::kNone ? thresholds_.of(i) : thresholds_.current();
+    for (unsigned back = 1; back <= t && back <= static_cast<unsigned>(checks_.history) + 1;
+         ++back) {
+      const unsigned earlier = t - back;
+      track.before.push_back(store_.pointCount(i, earlier) > 0 ? store_.series[i][earlier]
+                                                               : std::vector<Vec2>());
+    }
+  }
+  return stemscan::checkTracks(tracks, thresholds_.grey(), tracking_.maxGrowth, checks_);
 }
 
 void PlatePipeline::storeImage(unsigned t, const std::vector<bool>& corrected) {
@@ -121,13 +142,31 @@ void PlatePipeline::storeImage(unsigned t, const std::vector<bool>& corrected) {
   if (t < stored_images_) restored_ = true;
   stored_images_ = std::max(stored_images_, t + 1);
   store_.markAnalysed(t);
+  const std::vector<unsigned> flags = checkTracks();
   for (int i = 0; i < size(); ++i) {
+    const bool byHand = corrected[static_cast<std::size_t>(i)];
     if (snakes_[i].isInUse()) {
       store_.storeSnake(snakes_[i], i, t);
     } else {
       store_.clearEntry(i, t);  // switched off on an image stored before
     }
-    store_.setCorrected(i, t, corrected[static_cast<std::size_t>(i)]);
+    store_.setCorrected(i, t, byHand);
+    // A contour the user corrected is the user's: it carries no flag.
+    const unsigned mine = snakes_[i].isInUse() && !byHand ? flags[static_cast<std::size_t>(i)] : 0u;
+    sayNewFlags(t, i, mine);
+    store_.setFlags(i, t, mine);
+  }
+}
+
+void PlatePipeline::sayNewFlags(unsigned t, int i, unsigned flags) const {
+  const unsigned before = t > 0 ? store_.flagsOf(i, t - 1) : 0u;
+  for (int k = 0; k < kTrackFlagCount; ++k) {
+    const unsigned bit = 1u << k;
+    if ((flags & bit) == 0 || (before & bit) != 0 || (store_.flagsOf(i, t) & bit) != 0) continue;
+    const std::string label = experiment_.labelOf(i);
+    std::cout << "flagged: image " << t << " (" << (t < file_names_.size() ? file_names_[t] : "")
+              << "), hypocotyl " << i << " (row " << i / cols_ + 1 << ", col " << i % cols_ + 1
+              << (label.empty() ? "" : ", " + label) << "): " << flagName(k) << std::endl;
   }
 }
 
@@ -227,6 +266,22 @@ std::vector<std::string> without(const std::vector<std::string>& all,
 
 }  // namespace
 
+void PlatePipeline::printFlagCounts() const {
+  for (std::size_t s = 0; s < store_.flags.size(); ++s) {
+    int counts[kTrackFlagCount] = {};
+    for (unsigned flags : store_.flags[s]) {
+      for (int k = 0; k < kTrackFlagCount; ++k) counts[k] += (flags >> k) & 1u;
+    }
+    std::string line;
+    for (int k = 0; k < kTrackFlagCount; ++k) {
+      if (counts[k] == 0) continue;
+      line += (line.empty() ? "" : ", ") + std::string(flagName(k)) + " at " +
+              std::to_string(counts[k]) + (counts[k] == 1 ? " image" : " images");
+    }
+    if (!line.empty()) std::cout << "hypocotyl " << s << " flagged: " << line << std::endl;
+  }
+}
+
 bool PlatePipeline::printSummary() const {
   if (trace_ || !tables_) return true;
   const std::vector<std::string> tables(tables_->names().begin(), tables_->names().end());
@@ -240,6 +295,7 @@ bool PlatePipeline::printSummary() const {
     return false;
   }
   store_.writeSummary(std::cout, file_names_);
+  printFlagCounts();
   return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include "analysis/plate_tracking.h"
 #include "analysis/thresholds.h"
+#include "checks/track_checks.h"
 #include "experiment/experiment.h"
 #include "export/exports.h"
 #include "grabber/img_grabber.h"
@@ -75,8 +76,12 @@ class PlatePipeline {
   // " (hypocotyl i, row r, col c, image t: file)": which contour a message is about.
   std::string context(int i) const;
 
+  // The track checks' flags of every hypocotyl's contour as it is now, on the image read last.
+  std::vector<unsigned> checkTracks() const;
+
   // Stores every hypocotyl's contour at time t, `corrected[i]` saying that the user changed
-  // contour i on that image.
+  // contour i on that image, with the flags of the track checks (none on a corrected one);
+  // says which flags are new.
   void storeImage(unsigned t, const std::vector<bool>& corrected);
   // The contours stored at time t back into the hypocotyls; `created[i]` is set for those
   // stored, `corrected[i]` says whether contour i was stored with a correction.
@@ -98,6 +103,10 @@ class PlatePipeline {
 
  private:
   ExportSources exportSources(float orientationLength) const;
+  // Per hypocotyl flagged, how many images each flag is on.
+  void printFlagCounts() const;
+  // Prints one line for each flag hypocotyl i has at image t and had not at the image before.
+  void sayNewFlags(unsigned t, int i, unsigned flags) const;
 
   int rows_;
   int cols_;
@@ -105,6 +114,8 @@ class PlatePipeline {
   std::vector<Snake> snakes_;
   Thresholds thresholds_;
   std::vector<bool> base_set_;
+  TrackingSettings tracking_;  // as the hypocotyls were last tracked
+  CheckSettings checks_;
   std::unique_ptr<ImgGrabber> grabber_;
   cv::Size frame_size_;
   std::vector<std::string> file_names_;

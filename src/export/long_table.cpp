@@ -4,6 +4,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "checks/track_checks.h"
 #include "experiment/csv.h"
 #include "snake/contour.h"
 
@@ -33,7 +34,7 @@ std::string fixed(double value, int decimals) {
 
 std::string longTableHeader() {
   return "image,file,time_h,hypocotyl,row,col,label,status,length_px,length_mm,orientation_deg,"
-         "top_x,top_y,base_x,base_y,points,corrected\n";
+         "top_x,top_y,base_x,base_y,points,corrected,flags\n";
 }
 
 std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to) {
@@ -53,7 +54,9 @@ std::string longTableLines(const ExportSources& sources, unsigned from, unsigned
       if (measured) {
         const Contour contour(points);
         const float length = contour.length();
-        out += "measured," + fixed(length, 3) + ",";
+        // A flagged measurement is suspect until the user corrects it (which clears its flags).
+        out += sources.store.flagsOf(s, t) != 0 ? "suspect," : "measured,";
+        out += fixed(length, 3) + ",";
         if (experiment.px_per_mm) out += fixed(length / *experiment.px_per_mm, 3);
         out += "," + fixed(contour.orientation(sources.orientationParameter), 3) + "," +
                fixed(points.front().x, 3) + "," + fixed(points.front().y, 3) + "," +
@@ -62,7 +65,8 @@ std::string longTableLines(const ExportSources& sources, unsigned from, unsigned
       } else {
         out += skipped ? "skipped,,,,,,,,," : "off,,,,,,,,,";
       }
-      out += sources.store.isCorrected(s, t) ? "1\n" : "0\n";
+      out += sources.store.isCorrected(s, t) ? "1," : "0,";
+      out += flagText(sources.store.flagsOf(s, t)) + "\n";
     }
   }
   return out;

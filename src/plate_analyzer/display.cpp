@@ -111,13 +111,8 @@ void PlateAnalyzer::refreshDisplay(const cv::Scalar& colour) {
   drawn_.clear();
   for (int i = 0; i < nb_snakes; ++i) {
     const Snake& s = snakes()[i];
-    if (i == selected) {
-      s.draw(view, colour * 0.6);
-    } else if (s.isInUse()) {
-      s.draw(view, colour);
-    } else {
-      continue;
-    }
+    if (i != selected && !s.isInUse()) continue;
+    s.draw(view, contourColour(i, colour));
     s.drawTrackers(view);
     addDrawnBoxes(s, display.size(), &drawn_);
   }
@@ -171,7 +166,10 @@ void PlateAnalyzer::updateTitle() {
       const std::string file = pipeline_.currentFile();
       title << (atPresent() ? "image " : "stored image ") << timeIndex() + 1 << " of "
             << pipeline_.imageCount() << ": " << file;
-      if (!atPresent()) title << " (n: forward, v: save corrections)";
+      if (const int flagged = flaggedCount()) {
+        title << " (" << flagged << (flagged == 1 ? " contour" : " contours") << " flagged)";
+      }
+      if (!atPresent()) title << " (n: forward, f: next flagged, v: save corrections)";
       break;
     }
   }
@@ -188,7 +186,7 @@ void PlateAnalyzer::drawUnselected() {
   cv::Mat view = drawingView();
   displayView(display_clean).copyTo(view);
   for (int i = 0; i < nb_snakes; ++i) {
-    if (i != selected && snakes()[i].isInUse()) snakes()[i].draw(view, kRed);
+    if (i != selected && snakes()[i].isInUse()) snakes()[i].draw(view, contourColour(i));
   }
 }
 
@@ -196,7 +194,7 @@ void PlateAnalyzer::showSelected() {
   if (selected < 0 || display_work.empty()) return;
   cv::Mat work = displayView(display_work);
   displayView(display).copyTo(work);
-  snakes()[selected].draw(work, kRed);
+  snakes()[selected].draw(work, contourColour(selected));
   if (!window_name.empty()) windows_.showImage(window_name, work);
 }
 

@@ -115,7 +115,7 @@ TEST(DisplaySession, EachRedrawLeavesNothingOfTheLastOne) {
     for (int i = 0; i < a.snakeCount(); ++i) {
       const Snake& s = *a.snake(i);
       if (i != a.selectedIndex() && !s.isInUse()) continue;
-      s.draw(expected, i == a.selectedIndex() ? kRed * 0.6 : kRed);
+      s.draw(expected, a.contourColour(i));
       s.drawTrackers(expected);
     }
     EXPECT_EQ(cv::norm(a.shownImage(), expected, cv::NORM_INF), 0.0) << "wait " << compared;

@@ -57,6 +57,9 @@ PlateAnalyzer::WaitEnd PlateAnalyzer::handleMonitoringKey(int code) {
       }
       stepForward();
       return WaitEnd::kNone;
+    case 'f':
+      if (!atPresent()) stepForward(true);
+      return WaitEnd::kNone;
     case 'v':
       if (atPresent()) return WaitEnd::kNext;
       saveCorrections();
@@ -110,20 +113,28 @@ void PlateAnalyzer::stepBack() {
   // Look for the nearest earlier image that can still be read.
   for (unsigned t = shown; t-- > 0;) {
     if (!loadFrame(t)) continue;
-    if (!present_) present_ = Present{shown, captureSnakes(), editedShown};
+    if (!present_) present_ = Present{shown, captureSnakes(), editedShown, flags_};
     restoreAll(t);
     refreshDisplay(kRed);
     return;
   }
 }
 
-void PlateAnalyzer::stepForward() {
+void PlateAnalyzer::stepForward(bool flaggedOnly) {
   const unsigned shown = timeIndex();
+  auto flagged = [this](unsigned t) {
+    for (int i = 0; i < nb_snakes; ++i) {
+      if (pipeline_.store().flagsOf(i, t) != 0) return true;
+    }
+    return false;
+  };
   for (unsigned t = shown + 1; present_ && t <= present_->time; ++t) {
+    if (flaggedOnly && t < present_->time && !flagged(t)) continue;
     if (!loadFrame(t)) continue;
     if (t == present_->time) {
       restoreSnakes(present_->snakes);
       edited_ = present_->edited;
+      flags_ = present_->flags;
       present_.reset();
       std::cout << "back to present" << std::endl;
     } else {

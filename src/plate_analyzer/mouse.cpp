@@ -143,13 +143,14 @@ void PlateAnalyzer::toggleSelection(int i) {
   cv::Mat view = drawingView();
   if (i == selected) {
     selected = -1;
-    snakes()[i].draw(view, kRed);
+    snakes()[i].draw(view, contourColour(i));
   } else {
-    if (selected >= 0) snakes()[selected].draw(view, kRed);
+    const int before = selected;
     selected = i;
+    if (before >= 0) snakes()[before].draw(view, contourColour(before));
     if (!snakes()[i].isInUse()) markEdited(i);  // a switched-off hypocotyl comes back
     snakes()[i].activate();
-    snakes()[i].draw(view, kRed * 0.5);
+    snakes()[i].draw(view, contourColour(i));
     tuning.smoothness =
         cvRound(snakes()[i].getInternalWeight() * tuning.smoothness_max / tuning.smoothness_scale);
     windows_.setSliderPosition("smoothness", window_name, tuning.smoothness);

@@ -5,6 +5,8 @@ namespace stemscan {
 const char* const kMainWindow = "StemScan";
 const char* const kThresholdWindow = "thresholding";
 const cv::Scalar kRed(0, 0, 255, 0);
+const cv::Scalar kSelectedColour(255, 255, 0, 0);
+const cv::Scalar kFlaggedColour(0, 200, 255, 0);
 
 PlateAnalyzer::PlateAnalyzer(int rows, int cols, int seedPoints, WindowSystem& windows,
                              RandomSource& random)
@@ -45,6 +47,25 @@ void PlateAnalyzer::deactivateAll() {
 
 void PlateAnalyzer::storeAll(unsigned t) { pipeline_.storeImage(t, edited_); }
 
-void PlateAnalyzer::restoreAll(unsigned t) { pipeline_.restoreImage(t, created_, edited_); }
+void PlateAnalyzer::restoreAll(unsigned t) {
+  pipeline_.restoreImage(t, created_, edited_);
+  flags_.assign(static_cast<std::size_t>(nb_snakes), 0u);
+  for (int i = 0; i < nb_snakes; ++i) flags_[i] = pipeline_.store().flagsOf(i, t);
+}
+
+cv::Scalar PlateAnalyzer::contourColour(int i, const cv::Scalar& plain) const {
+  if (i == selected) return kSelectedColour;
+  const bool flagged = static_cast<std::size_t>(i) < flags_.size() && flags_[i] != 0 &&
+                       !edited_[static_cast<std::size_t>(i)];
+  return flagged ? kFlaggedColour : plain;
+}
+
+int PlateAnalyzer::flaggedCount() const {
+  int n = 0;
+  for (int i = 0; i < nb_snakes; ++i) {
+    n += snakes()[i].isInUse() && contourColour(i, kRed) == kFlaggedColour ? 1 : 0;
+  }
+  return n;
+}
 
 }  // namespace stemscan

@@ -48,6 +48,10 @@ struct TuningParameters {
 extern const char* const kMainWindow;
 extern const char* const kThresholdWindow;
 extern const cv::Scalar kRed;
+// The selected contour, and a contour the track checks flagged: colours that stand out on dark
+// stems and light agar alike.
+extern const cv::Scalar kSelectedColour;
+extern const cv::Scalar kFlaggedColour;
 
 class PlateAnalyzer {
  public:
@@ -85,6 +89,10 @@ class PlateAnalyzer {
   const cv::Mat& shownImage() const { return display; }
   const cv::Mat& cleanFrame() const { return display_clean; }
   bool zoomed() const { return roi_active; }
+  // The colour contour i is drawn in: `plain`, unless it is selected or flagged.
+  cv::Scalar contourColour(int i, const cv::Scalar& plain = kRed) const;
+  // How many contours in use the track checks flagged on the image shown (corrections aside).
+  int flaggedCount() const;
   // The region zoomed onto (the whole frame when not zoomed), and its share of the frame.
   cv::Rect zoomRegion() const { return roi; }
   float zoomFactor() const { return roi_zoom; }
@@ -270,6 +278,7 @@ class PlateAnalyzer {
     unsigned time = 0;
     std::vector<SnakeState> snakes;
     std::vector<bool> edited;
+    std::vector<unsigned> flags;
   };
 
   // Run phases.
@@ -295,7 +304,9 @@ class PlateAnalyzer {
 
   // History walk.
   void stepBack();
-  void stepForward();
+  // To the next image stored (with a flag on an uncorrected contour, with `flaggedOnly`), or
+  // back to the present.
+  void stepForward(bool flaggedOnly = false);
   void saveCorrections();
   void toggleOrientationSlider();
   std::vector<SnakeState> captureSnakes() const;
@@ -364,6 +375,7 @@ class PlateAnalyzer {
   int automatic_threshold_ = -1;        // of all the seedlings found; -1 before any
   std::vector<cv::Rect> detected_box_;  // per hypocotyl, the seedling found there (or empty)
   float stem_width_ = 0;                // of the seedlings found, their median
+  std::vector<unsigned> flags_;         // the track checks' flags on the image shown
   std::string title_;
   std::unique_ptr<ImageWriter> overlay_writer_;
 };

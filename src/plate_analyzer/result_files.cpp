@@ -90,7 +90,7 @@ void PlateAnalyzer::saveOverlay(unsigned t) {
     whole = display_clean.clone();
     for (int i = 0; i < nb_snakes; ++i) {
       if (i != selected && !snakes()[i].isInUse()) continue;
-      snakes()[i].draw(whole, i == selected ? kRed * 0.6 : kRed);
+      snakes()[i].draw(whole, contourColour(i));
       snakes()[i].drawTrackers(whole);
     }
   }

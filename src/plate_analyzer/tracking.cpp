@@ -7,6 +7,7 @@ namespace stemscan {
 
 void PlateAnalyzer::trackHypocotyls(int endMode) {
   pipeline_.track(TrackingSettings{tuning.maxGrowth, moving_base, refine}, endMode);
+  flags_ = pipeline_.checkTracks();
 }
 
 void PlateAnalyzer::refitHypocotyl(int index) {

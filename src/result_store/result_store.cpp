@@ -45,6 +45,13 @@ void ResultStore::setCorrected(unsigned s, unsigned t, bool value) {
   corrected[s][t] = value;
 }
 
+void ResultStore::setFlags(unsigned s, unsigned t, unsigned value) {
+  if (value == 0 && (s >= flags.size() || t >= flags[s].size())) return;
+  if (flags.size() <= s) flags.resize(static_cast<std::size_t>(s) + 1);
+  if (flags[s].size() <= t) flags[s].resize(static_cast<std::size_t>(t) + 1, 0u);
+  flags[s][t] = value;
+}
+
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
   if (s >= series.size() || t >= series[s].size()) return 0;
   return static_cast<unsigned>(series[s][t].size());

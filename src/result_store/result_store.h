@@ -32,6 +32,11 @@ class ResultStore {
   bool isCorrected(unsigned s, unsigned t) const {
     return s < corrected.size() && t < corrected[s].size() && corrected[s][t];
   }
+  // The track checks' flags of the contour stored for hypocotyl s at image t (0: none).
+  void setFlags(unsigned s, unsigned t, unsigned value);
+  unsigned flagsOf(unsigned s, unsigned t) const {
+    return s < flags.size() && t < flags[s].size() ? flags[s][t] : 0u;
+  }
   // Points in entry (s, t); 0 outside the stored range.
   unsigned pointCount(unsigned s, unsigned t) const;
   unsigned getLastTime() const { return lastTime; }
@@ -58,6 +63,7 @@ class ResultStore {
   unsigned lastTime = 0;
   std::vector<bool> skipped;                 // per time index
   std::vector<std::vector<bool>> corrected;  // per hypocotyl, then time index
+  std::vector<std::vector<unsigned>> flags;  // per hypocotyl, then time index
 
  private:
   // Writes the table whose group for a stored contour is `group` and for a missing or empty

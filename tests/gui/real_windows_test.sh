@@ -120,7 +120,7 @@ press space   # image 0
 press space   # image 1
 press space   # image 2
 press b       # back to image 2
-expect_title "StemScan - stored image 3 of 6: plate02.png (n: forward, v: save corrections)"
+expect_title "StemScan - stored image 3 of 6: plate02.png (n: forward, f: next flagged, v: save corrections)"
 
 # A Ctrl drag of a point of the first contour, 12 px to the right.
 read -r x y <<<"$(tail -n +2 "$work/plate_truth.csv" | awk -F, '$1 == 2 && $2 == 0 {print $3, $4 + 25}')"
