@@ -160,6 +160,37 @@ void detectionTable(const std::vector<Condition>& all, const std::string& root,
   printDetection("cry1 1.TIF", cry1, marks);
 }
 
+// The track checks against the truth: one table line.
+void printChecks(const std::string& name, bool refine, const stemscan::sample::FlagAgreement& f) {
+  const double n = std::max(1, f.measurements);
+  std::printf("%-13s %-7s %6d %8.1f%% %6d %8d %10.1f%%\n", name.c_str(),
+              refine ? "refine" : "default", f.measurements, 100.0 * f.flagged / n, f.lost,
+              f.lostFlagged, 100.0 * f.falseAlarms / n);
+}
+
+// The track checks on every condition's tables and on cry1's (against its marks).
+void checksTable(const std::vector<Condition>& all, const std::string& root,
+                 const std::string& data) {
+  std::printf("\n%-13s %-7s %6s %9s %6s %8s %11s\n", "checks", "mode", "h-imgs", "flagged", "lost",
+              "flagged", "false alarm");
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    const auto truth = stemscan::sample::trueTops(all[k].plate);
+    for (bool refine : {false, true}) {
+      const std::string out = root + "/" + std::to_string(k) + (refine ? "/refined" : "/out");
+      printChecks(refine ? "" : all[k].name, refine,
+                  stemscan::sample::compareFlags(truth, read(out + ".csv")));
+    }
+  }
+  if (!std::filesystem::exists(data + "/tops.csv")) return;
+  const auto marks =
+      stemscan::sample::markedTops(stemscan::sample::readMarkedTops(data + "/tops.csv"), 72, 5);
+  for (bool refine : {false, true}) {
+    printChecks(refine ? "" : "cry1", refine,
+                stemscan::sample::compareFlags(
+                    marks, read(root + "/cry1" + (refine ? "/refined" : "/out") + ".csv")));
+  }
+}
+
 std::string realOut(const std::string& folder, bool refine) {
   return folder + (refine ? "/refined" : "/out");
 }
@@ -296,13 +327,16 @@ int main(int argc, char** argv) {
   }
   failures += realSequence(data, root + "/cry1");
   detectionTable(all, root, data);
+  checksTable(all, root, data);
   std::printf(
       "\nlen: absolute length error against the true centreline length; top: distance of\n"
       "the measured top from the true top; lost: share of hypocotyl-images whose top is\n"
       "more than 5 px off (or missing). detection: the seedlings found on image 0 (cry1: on\n"
       "its first photograph, against the marks) within 10 px of a true top, those missed,\n"
       "those found near none, the mean distance of the tops found, and the threshold\n"
-      "chosen. Plates and tables are in %s\n",
+      "chosen. checks: hypocotyl-images compared (cry1: those marked), the share flagged, those\n"
+      "lost (top more than 15 px from the truth, or missing), of them those flagged, and the\n"
+      "flags on tops that were not lost. Plates and tables are in %s\n",
       root.c_str());
   return failures == 0 ? 0 : 1;
 }

@@ -207,6 +207,62 @@ DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
   return score;
 }
 
+std::vector<std::vector<cv::Point2f>> trueTops(const PlateSettings& plate) {
+  const PlateRenderer renderer(plate);
+  std::vector<std::vector<cv::Point2f>> tops;
+  for (int t = 0; t < plate.images; ++t) {
+    tops.emplace_back();
+    for (const SeedlingTruth& s : renderer.truth(t)) tops.back().emplace_back(s.topX, s.topY);
+  }
+  return tops;
+}
+
+std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& marks, int frames,
+                                                 int seedlings) {
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  std::vector<std::vector<cv::Point2f>> tops(
+      static_cast<std::size_t>(frames),
+      std::vector<cv::Point2f>(static_cast<std::size_t>(seedlings), cv::Point2f(none, none)));
+  for (const MarkedTop& m : marks) {
+    if (m.frame < frames && m.seedling < seedlings) {
+      tops[m.frame][m.seedling] = cv::Point2f(static_cast<float>(m.x), static_cast<float>(m.y));
+    }
+  }
+  return tops;
+}
+
+FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
+                           const std::string& longTable, double lostPixels) {
+  FlagAgreement agreement;
+  std::stringstream lines(longTable);
+  std::string line;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::stringstream cells(line);
+    std::string cell;
+    while (std::getline(cells, cell, ',')) fields.push_back(cell);
+    if (!line.empty() && line.back() == ',') fields.emplace_back();
+    if (fields.size() < 18) continue;
+    const int t = std::stoi(fields[0]);
+    const int s = std::stoi(fields[3]);
+    if (t >= static_cast<int>(truth.size()) || s >= static_cast<int>(truth[t].size())) continue;
+    const cv::Point2f top = truth[t][s];
+    if (std::isnan(top.x)) continue;
+    const bool measured = !fields[11].empty() && !fields[12].empty();
+    const double off =
+        measured ? std::hypot(std::stod(fields[11]) - top.x, std::stod(fields[12]) - top.y) : 1e9;
+    const bool lost = off > lostPixels;
+    const bool flagged = !fields[17].empty();
+    ++agreement.measurements;
+    agreement.flagged += flagged;
+    agreement.lost += lost;
+    agreement.lostFlagged += lost && flagged;
+    agreement.falseAlarms += flagged && !lost;
+  }
+  return agreement;
+}
+
 StemShare pointsOnStem(const std::string& folder, const std::string& contours, int threshold,
                        int tolerance) {
   std::map<int, std::vector<cv::Point2f>> byImage;

@@ -70,6 +70,24 @@ struct DetectionScore {
 DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
                               const std::vector<cv::Point2f>& found, double tolerance);
 
+// The track checks' flags in a long table (`<out>.csv`, its text) against the true tops: a
+// measurement is lost when its top is more than `lostPixels` from the truth (or missing).
+struct FlagAgreement {
+  int measurements = 0;  // hypocotyl-images compared
+  int flagged = 0;       // of them, with a flag
+  int lost = 0;
+  int lostFlagged = 0;  // lost and flagged
+  int falseAlarms = 0;  // flagged but not lost
+};
+// `truth[t][s]`: the true top of hypocotyl s at image t (NaN where unknown).
+FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
+                           const std::string& longTable, double lostPixels = 15.0);
+// The rendered plate's true tops, by image then hypocotyl.
+std::vector<std::vector<cv::Point2f>> trueTops(const PlateSettings& plate);
+// The marked tops, by frame then seedling (NaN where a frame has no mark).
+std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& marks, int frames,
+                                                 int seedlings);
+
 struct StemShare {
   double mean = 0;        // over the images
   double worstImage = 0;  // at the image with the smallest share
