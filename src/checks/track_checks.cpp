@@ -8,7 +8,8 @@
 namespace stemscan {
 namespace {
 
-constexpr const char* kNames[kTrackFlagCount] = {"merged", "edge", "jump", "off_stem", "folded"};
+constexpr const char* kNames[kTrackFlagCount] = {"merged",   "edge",   "jump",
+                                                 "off_stem", "folded", "behind"};
 // How far a tracked end may move between two images, whatever the search window.
 constexpr float kTrackerReach = 20.0f;
 
@@ -123,6 +124,38 @@ bool jumped(const TrackState& track, int maxGrowth, const CheckSettings& setting
   return change > reach + settings.stepFactor * median(changes) + settings.lengthShare * length;
 }
 
+// How far a dark stem as wide as `width` goes on straight past the top, in the direction the
+// contour arrives at it (from its point `reach` pixels down), up to `limit` pixels: it ends where
+// the dark pixels end, or widen (into cotyledons, a hook's bend).
+float stemPastTop(const cv::Mat& grey, const TrackState& track, float width, float reach,
+                  float limit) {
+  const Contour contour(track.points);
+  if (contour.length() <= 0.0f) return 0.0f;
+  const Vec2 top = track.points.front();
+  const Vec2 from = contour.pointAt(std::min(reach, contour.length()));
+  const float span = norm(top - from);
+  if (span <= 0.0f) return 0.0f;
+  const Vec2 d = (top - from) * (1.0f / span);
+  const Vec2 across(-d.y, d.x);
+  auto dark = [&](const Vec2& p) {
+    return darkAt(grey, static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)),
+                  track.threshold);
+  };
+  const float widest = 1.6f * width + 1.0f;
+  float run = 0.0f;
+  while (run < limit) {
+    const Vec2 p = top + d * (run + 1.0f);
+    if (!dark(p)) break;
+    float extent = 1.0f;
+    for (float side : {-1.0f, 1.0f}) {
+      for (float k = 1.0f; k <= widest && dark(p + across * (side * k)); k += 1.0f) extent += 1.0f;
+    }
+    if (extent > widest) break;
+    run += 1.0f;
+  }
+  return run;
+}
+
 }  // namespace
 
 std::string flagText(unsigned flags) {
@@ -143,6 +176,7 @@ std::string CheckSettings::Check() const {
   if (!(sharedShare > 0.0f && sharedShare <= 1.0f)) return "sharedShare outside (0, 1]";
   if (!(edgeMargin >= 0.0f)) return "edgeMargin below 0";
   if (!(foldFactor > 1.0f)) return "foldFactor not above 1";
+  if (!(behindWidths >= 0.0f) || !(behindPixels > 0.0f)) return "a behind bound not positive";
   if (!(stepFactor >= 0.0f) || !(lengthShare >= 0.0f)) return "a jump bound below 0";
   if (history < 1) return "history below 1";
   return "";
@@ -164,6 +198,10 @@ std::vector<unsigned> checkTracks(const std::vector<TrackState>& tracks, const c
     }
     if (onStem < settings.onStemShare * static_cast<float>(track.points.size())) {
       flags[i] |= kFlagOffStem;
+    }
+    const float behind = std::max(settings.behindWidths * width, settings.behindPixels);
+    if (stemPastTop(grey, track, width, 2.0f * width, behind + 1.0f) >= behind) {
+      flags[i] |= kFlagBehind;
     }
     const float chord = norm(track.points.front() - track.points.back());
     if (Contour(track.points).length() > settings.foldFactor * std::max(chord, 1.0f)) {

@@ -18,8 +18,9 @@ enum TrackFlag : unsigned {
   kFlagJump = 4,     // its top moved, or its length changed, further than growth allows
   kFlagOffStem = 8,  // too few of its points lie on dark pixels
   kFlagFolded = 16,  // it is far longer than the distance from its top to its base
+  kFlagBehind = 32,  // its stem goes on past its top: the top lags behind the stem's end
 };
-constexpr int kTrackFlagCount = 5;
+constexpr int kTrackFlagCount = 6;
 
 // "merged;jump" (in the order above); empty for none.
 std::string flagText(unsigned flags);
@@ -41,6 +42,10 @@ struct CheckSettings {
   float edgeMargin = 1.0f;
   // folded: longer than this many times the distance from its top to its base.
   float foldFactor = 2.0f;
+  // behind: the dark stem goes on straight past the top for this many stem widths, and at
+  // least `behindPixels`.
+  float behindWidths = 1.5f;
+  float behindPixels = 15.0f;
   // jump: a step of the top beyond the optical flow's reach (twice the search half-width and
   // the 20 px a tracked end may move at most) and this many times the hypocotyl's median step
   // over its recent images; a change of length beyond the same reach, the same multiple of its

@@ -10,10 +10,10 @@ namespace {
 
 constexpr int kThreshold = 100;
 
-// A light grey plate with dark vertical stems 8 px wide from y 20 to 260 at the given x.
-cv::Mat plateWithStems(const std::vector<int>& xs, cv::Size size = {400, 300}) {
-  cv::Mat grey(size, CV_8UC1, cv::Scalar(200));
-  for (int x : xs) cv::line(grey, {x, 20}, {x, 260}, cv::Scalar(40), 8);
+// A light grey plate with dark vertical stems 8 px wide from y `top` to 260 at the given x.
+cv::Mat plateWithStems(const std::vector<int>& xs, int top = 60) {
+  cv::Mat grey(300, 400, CV_8UC1, cv::Scalar(200));
+  for (int x : xs) cv::line(grey, {x, top}, {x, 260}, cv::Scalar(40), 8);
   return grey;
 }
 
@@ -60,15 +60,16 @@ TEST(TrackChecks, AContourOnItsNeighboursStemIsMerged) {
   EXPECT_EQ(flags[1] & kFlagMerged, kFlagMerged);
   // Two contours along one stem: both.
   const std::vector<TrackState> same = {track(straight(100, 62, 258)),
-                                        track(straight(101, 80, 250))};
+                                        track(straight(101, 62, 250))};
   EXPECT_EQ(checkTracks(same, grey, 5), (std::vector<unsigned>{kFlagMerged, kFlagMerged}));
 }
 
 TEST(TrackChecks, ATopAtTheBorderIsAtTheEdgeButABaseThereIsNot) {
   cv::Mat grey(300, 400, CV_8UC1, cv::Scalar(200));
-  cv::line(grey, {100, 0}, {100, 299}, cv::Scalar(40), 8);
+  cv::line(grey, {100, 0}, {100, 200}, cv::Scalar(40), 8);
+  cv::line(grey, {300, 100}, {300, 299}, cv::Scalar(40), 8);
   EXPECT_EQ(checkTracks({track(straight(100, 0, 200))}, grey, 5)[0], kFlagEdge);
-  EXPECT_EQ(checkTracks({track(straight(100, 100, 299))}, grey, 5)[0], 0u);
+  EXPECT_EQ(checkTracks({track(straight(300, 102, 299))}, grey, 5)[0], 0u);
 }
 
 TEST(TrackChecks, ATopThatLeapsOrALengthThatCollapsesIsAJump) {
@@ -83,11 +84,11 @@ TEST(TrackChecks, ATopThatLeapsOrALengthThatCollapsesIsAJump) {
       kFlagJump);
   // A wider search (--growth) lets the top move further.
   EXPECT_EQ(checkTracks({track(straight(100, 22, 258), grewTo(100, 62, 258))},
-                        plateWithStems({100}), 5)[0] &
+                        plateWithStems({100}, 20), 5)[0] &
                 kFlagJump,
             kFlagJump);
   EXPECT_EQ(checkTracks({track(straight(100, 22, 258), grewTo(100, 62, 258))},
-                        plateWithStems({100}), 20)[0] &
+                        plateWithStems({100}, 20), 20)[0] &
                 kFlagJump,
             0u);
 }
@@ -104,6 +105,13 @@ TEST(TrackChecks, AContourDoublingBackIsFolded) {
   std::vector<Vec2> folded = straight(100, 62, 200);
   for (const Vec2& p : straight(100, 190, 70)) folded.push_back(p);  // back up the stem
   EXPECT_EQ(checkTracks({track(folded)}, grey, 5)[0], kFlagFolded);
+}
+
+TEST(TrackChecks, ATopLeftBehindWhileTheStemGrewOnIsBehind) {
+  // The stem reaches y 20; the contour stops 40 px below.
+  const cv::Mat grey = plateWithStems({100}, 20);
+  EXPECT_EQ(checkTracks({track(straight(100, 62, 258))}, grey, 5)[0], kFlagBehind);
+  EXPECT_EQ(checkTracks({track(straight(100, 24, 258))}, grey, 5)[0], 0u);
 }
 
 TEST(TrackChecks, SettingsThatCannotWorkAreNamed) {

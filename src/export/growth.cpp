@@ -15,6 +15,10 @@ std::vector<GrowthSeries> growthSeries(const ExportSources& sources) {
     for (unsigned t = 0; t < sources.images(); ++t) {
       const std::vector<Vec2>& points = sources.contour(s, t);
       if (points.empty()) continue;
+      if (sources.store.flagsOf(s, t) != 0) {
+        ++series.suspect;
+        continue;
+      }
       const std::optional<double> hours = sources.experiment.hoursAt(t);
       series.x.push_back(hours ? *hours : static_cast<double>(t));
       series.length_px.push_back(Contour(points).length());
@@ -56,15 +60,16 @@ std::string growthTable(const ExportSources& sources) {
   std::string out =
       "hypocotyl,row,col,label,images,first_image,last_image,first_length_px,"
       "last_length_px,growth_px,rate_px_per_" +
-      per + ",rate_mm_per_" + per + ",r2\n";
+      per + ",rate_mm_per_" + per + ",r2,growth_mm,suspect_left_out\n";
   const std::optional<double> scale = sources.experiment.px_per_mm;
   for (const GrowthSeries& series : growthSeries(sources)) {
     const int s = series.hypocotyl;
     out += std::to_string(s) + "," + std::to_string(s / sources.nb_cols + 1) + "," +
            std::to_string(s % sources.nb_cols + 1) + "," + csvField(sources.experiment.labelOf(s)) +
            "," + std::to_string(series.x.size()) + ",";
+    const std::string suspect = std::to_string(series.suspect);
     if (series.x.empty()) {
-      out += ",,,,,,,\n";
+      out += ",,,,,,,,," + suspect + "\n";
       continue;
     }
     const double first = series.length_px.front();
@@ -80,7 +85,9 @@ std::string growthTable(const ExportSources& sources) {
     } else {
       out += ",,";
     }
-    out += "\n";
+    out += ",";
+    if (scale) out += fixed((last - first) / *scale, 3);
+    out += "," + suspect + "\n";
   }
   return out;
 }
