@@ -155,7 +155,22 @@ void PlatePipeline::storeImage(unsigned t, const std::vector<bool>& corrected) {
     const unsigned mine = snakes_[i].isInUse() && !byHand ? flags[static_cast<std::size_t>(i)] : 0u;
     sayNewFlags(t, i, mine);
     store_.setFlags(i, t, mine);
+    store_.setBase(i, t, baseOf(i));
   }
+}
+
+ResultStore::Base PlatePipeline::baseOf(int i) const {
+  using Base = ResultStore::Base;
+  const Snake& s = snakes_[static_cast<std::size_t>(i)];
+  if (base_set_[static_cast<std::size_t>(i)]) return Base::kPlaced;
+  if (s.pointCount() > 0) {
+    const Vec2 base = s.lastPoint();
+    if (base.x < 1.0f || base.y < 1.0f || base.x > frame_size_.width - 2.0f ||
+        base.y > frame_size_.height - 2.0f) {
+      return Base::kImageEdge;
+    }
+  }
+  return tracking_.movingBase ? Base::kTracked : Base::kSeeded;
 }
 
 void PlatePipeline::sayNewFlags(unsigned t, int i, unsigned flags) const {

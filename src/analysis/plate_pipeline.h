@@ -103,6 +103,8 @@ class PlatePipeline {
 
  private:
   ExportSources exportSources(float orientationLength) const;
+  // Where hypocotyl i's base comes from now.
+  ResultStore::Base baseOf(int i) const;
   // Per hypocotyl flagged, how many images each flag is on.
   void printFlagCounts() const;
   // Prints one line for each flag hypocotyl i has at image t and had not at the image before.

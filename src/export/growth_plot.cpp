@@ -9,6 +9,24 @@
 namespace stemscan {
 namespace {
 
+// What the lengths are: a hypocotyl's only where every base was placed by the user; a visible
+// stem's where a base stands at the image's edge (the stem runs off the picture); otherwise
+// the contour's, from where its base was seeded or tracked.
+const char* lengthName(const ExportSources& sources) {
+  bool allPlaced = true;
+  bool atEdge = false;
+  for (int s = 0; s < sources.hypocotyls(); ++s) {
+    for (unsigned t = 0; t < sources.images(); ++t) {
+      if (sources.contour(s, t).empty()) continue;
+      const ResultStore::Base base = sources.store.baseOf(s, t);
+      allPlaced = allPlaced && base == ResultStore::Base::kPlaced;
+      atEdge = atEdge || base == ResultStore::Base::kImageEdge;
+    }
+  }
+  if (atEdge) return "visible stem length";
+  return allPlaced ? "hypocotyl length" : "contour length";
+}
+
 constexpr double kWidth = 760.0;
 constexpr double kHeight = 480.0;
 constexpr double kLeft = 70.0;
@@ -115,7 +133,7 @@ std::string growthPlot(const ExportSources& sources) {
 
   const std::string xTitle = experiment.timesKnown() ? "time (h)" : "image";
   const std::string yTitle =
-      experiment.px_per_mm ? "hypocotyl length (mm)" : "hypocotyl length (px)";
+      std::string(lengthName(sources)) + (experiment.px_per_mm ? " (mm)" : " (px)");
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark) +
                     "\n"
                     "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +

@@ -32,9 +32,23 @@ std::string fixed(double value, int decimals) {
   return std::string(text, end);
 }
 
+const char* baseName(ResultStore::Base base) {
+  switch (base) {
+    case ResultStore::Base::kPlaced:
+      return "placed";
+    case ResultStore::Base::kTracked:
+      return "tracked";
+    case ResultStore::Base::kImageEdge:
+      return "image_edge";
+    case ResultStore::Base::kSeeded:
+      break;
+  }
+  return "seeded";
+}
+
 std::string longTableHeader() {
   return "image,file,time_h,hypocotyl,row,col,label,status,length_px,length_mm,orientation_deg,"
-         "top_x,top_y,base_x,base_y,points,corrected,flags\n";
+         "top_x,top_y,base_x,base_y,points,corrected,flags,base\n";
 }
 
 std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to) {
@@ -66,7 +80,9 @@ std::string longTableLines(const ExportSources& sources, unsigned from, unsigned
         out += skipped ? "skipped,,,,,,,,," : "off,,,,,,,,,";
       }
       out += sources.store.isCorrected(s, t) ? "1," : "0,";
-      out += flagText(sources.store.flagsOf(s, t)) + "\n";
+      out += flagText(sources.store.flagsOf(s, t)) + ",";
+      out += measured ? baseName(sources.store.baseOf(s, t)) : "";
+      out += "\n";
     }
   }
   return out;

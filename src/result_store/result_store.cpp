@@ -52,6 +52,13 @@ void ResultStore::setFlags(unsigned s, unsigned t, unsigned value) {
   flags[s][t] = value;
 }
 
+void ResultStore::setBase(unsigned s, unsigned t, Base base) {
+  if (base == Base::kSeeded && (s >= bases.size() || t >= bases[s].size())) return;
+  if (bases.size() <= s) bases.resize(static_cast<std::size_t>(s) + 1);
+  if (bases[s].size() <= t) bases[s].resize(static_cast<std::size_t>(t) + 1, Base::kSeeded);
+  bases[s][t] = base;
+}
+
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
   if (s >= series.size() || t >= series[s].size()) return 0;
   return static_cast<unsigned>(series[s][t].size());

@@ -37,6 +37,12 @@ class ResultStore {
   unsigned flagsOf(unsigned s, unsigned t) const {
     return s < flags.size() && t < flags[s].size() ? flags[s][t] : 0u;
   }
+  // Where the base of the contour stored for hypocotyl s at image t comes from.
+  enum class Base : unsigned char { kSeeded, kPlaced, kTracked, kImageEdge };
+  void setBase(unsigned s, unsigned t, Base base);
+  Base baseOf(unsigned s, unsigned t) const {
+    return s < bases.size() && t < bases[s].size() ? bases[s][t] : Base::kSeeded;
+  }
   // Points in entry (s, t); 0 outside the stored range.
   unsigned pointCount(unsigned s, unsigned t) const;
   unsigned getLastTime() const { return lastTime; }
@@ -64,6 +70,7 @@ class ResultStore {
   std::vector<bool> skipped;                 // per time index
   std::vector<std::vector<bool>> corrected;  // per hypocotyl, then time index
   std::vector<std::vector<unsigned>> flags;  // per hypocotyl, then time index
+  std::vector<std::vector<Base>> bases;      // per hypocotyl, then time index
 
  private:
   // Writes the table whose group for a stored contour is `group` and for a missing or empty

@@ -77,6 +77,8 @@ TEST(TrackChecksInARun, TwoContoursOnOneStemAreSuspectUntilCorrected) {
                        "merged\n"));
   EXPECT_FALSE(contains(run.out, "flagged: image 2 (plate02.png), hypocotyl 0")) << run.out;
   EXPECT_TRUE(contains(run.out, "hypocotyl 0 flagged: merged at 3 images\n"));
+  // The bases are where the contours were seeded.
+  EXPECT_EQ(second[3][18], "seeded");
   // The four tables are as they always were.
   EXPECT_EQ(testing::lines(run.table("_len.txt")).size(), 4u);
 }
