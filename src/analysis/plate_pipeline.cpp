@@ -5,6 +5,8 @@
 #include <iostream>
 #include <map>
 
+#include "analysis/keep_apart.h"
+
 namespace stemscan {
 
 PlatePipeline::PlatePipeline(int rows, int cols, int threshold, RandomSource& random)
@@ -112,9 +114,13 @@ std::string PlatePipeline::context(int i) const {
 
 void PlatePipeline::track(const TrackingSettings& settings, int endMode) {
   tracking_ = settings;
+  const std::vector<ContourBefore> before =
+      settings.refine ? contoursBefore(snakes_) : std::vector<ContourBefore>();
   trackAndFit(
       snakes_, thresholds_, base_set_, settings, endMode, random_,
       [this](int i) { return context(i); }, std::cout, std::cerr);
+  put_back_.assign(snakes_.size(), false);
+  if (settings.refine) put_back_ = keepApart(snakes_, before, thresholds_, checks_.sharedShare);
 }
 
 std::vector<unsigned> PlatePipeline::checkTracks() const {
@@ -134,7 +140,13 @@ std::vector<unsigned> PlatePipeline::checkTracks() const {
                                                                : std::vector<Vec2>());
     }
   }
-  return stemscan::checkTracks(tracks, thresholds_.grey(), tracking_.maxGrowth, checks_);
+  std::vector<unsigned> flags =
+      stemscan::checkTracks(tracks, thresholds_.grey(), tracking_.maxGrowth, checks_);
+  // A contour put back off another's stem is no measurement of this image.
+  for (std::size_t i = 0; i < flags.size() && i < put_back_.size(); ++i) {
+    if (put_back_[i] && snakes_[i].isInUse()) flags[i] |= kFlagMerged;
+  }
+  return flags;
 }
 
 void PlatePipeline::storeImage(unsigned t, const std::vector<bool>& corrected) {

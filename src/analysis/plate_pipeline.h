@@ -69,7 +69,8 @@ class PlatePipeline {
   // Frees the frames held; the sequence stays open.
   void releaseFrames();
 
-  // Carries every hypocotyl in use into the image read last and fits it (trackAndFit).
+  // Carries every hypocotyl in use into the image read last and fits it (trackAndFit); in the
+  // refined fit, a contour that ran onto another's stem goes back (keepApart), flagged merged.
   void track(const TrackingSettings& settings, int endMode);
   // The user put hypocotyl i's base (it stays where it was put).
   void setBaseSet(int i, bool on) { base_set_[static_cast<std::size_t>(i)] = on; }
@@ -116,7 +117,8 @@ class PlatePipeline {
   std::vector<Snake> snakes_;
   Thresholds thresholds_;
   std::vector<bool> base_set_;
-  TrackingSettings tracking_;  // as the hypocotyls were last tracked
+  TrackingSettings tracking_;   // as the hypocotyls were last tracked
+  std::vector<bool> put_back_;  // off another's stem, at the image tracked last
   CheckSettings checks_;
   std::unique_ptr<ImgGrabber> grabber_;
   cv::Size frame_size_;

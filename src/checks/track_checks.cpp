@@ -47,18 +47,6 @@ float widthAt(const cv::Mat& grey, const Vec2& p, int threshold) {
   return narrowest;
 }
 
-// The stem width of a track: the median width at its points on dark pixels (5 px where none is).
-float stemWidth(const cv::Mat& grey, const TrackState& track) {
-  std::vector<float> widths;
-  for (const Vec2& p : track.points) {
-    const float w = widthAt(grey, p, track.threshold);
-    if (w > 0.0f) widths.push_back(w);
-  }
-  if (widths.empty()) return 5.0f;
-  std::nth_element(widths.begin(), widths.begin() + widths.size() / 2, widths.end());
-  return widths[widths.size() / 2];
-}
-
 float distanceToSegment(const Vec2& p, const Vec2& a, const Vec2& b) {
   const Vec2 ab = b - a;
   const float squared = dot(ab, ab);
@@ -83,14 +71,9 @@ float median(std::vector<float> values) {
 
 bool merged(const std::vector<TrackState>& tracks, std::size_t i, float width,
             const CheckSettings& settings) {
-  const std::vector<Vec2>& mine = tracks[i].points;
   for (std::size_t j = 0; j < tracks.size(); ++j) {
-    const std::vector<Vec2>& other = tracks[j].points;
-    if (j == i || other.empty()) continue;
-    if (distanceToContour(mine.front(), other) < width) return true;
-    int shared = 0;
-    for (const Vec2& p : mine) shared += distanceToContour(p, other) < width / 2.0f ? 1 : 0;
-    if (shared > settings.sharedShare * static_cast<float>(mine.size())) return true;
+    if (j == i || tracks[j].points.empty()) continue;
+    if (runsOnto(tracks[i].points, tracks[j].points, width, settings.sharedShare)) return true;
   }
   return false;
 }
@@ -158,6 +141,26 @@ float stemPastTop(const cv::Mat& grey, const TrackState& track, float width, flo
 
 }  // namespace
 
+float stemWidthAlong(const cv::Mat& grey, const std::vector<Vec2>& points, int threshold) {
+  std::vector<float> widths;
+  for (const Vec2& p : points) {
+    const float w = widthAt(grey, p, threshold);
+    if (w > 0.0f) widths.push_back(w);
+  }
+  if (widths.empty()) return 5.0f;
+  std::nth_element(widths.begin(), widths.begin() + widths.size() / 2, widths.end());
+  return widths[widths.size() / 2];
+}
+
+bool runsOnto(const std::vector<Vec2>& mine, const std::vector<Vec2>& other, float width,
+              float sharedShare) {
+  if (mine.empty() || other.empty()) return false;
+  if (distanceToContour(mine.front(), other) < width) return true;
+  int shared = 0;
+  for (const Vec2& p : mine) shared += distanceToContour(p, other) < width / 2.0f ? 1 : 0;
+  return shared > sharedShare * static_cast<float>(mine.size());
+}
+
 std::string flagText(unsigned flags) {
   std::string text;
   for (int k = 0; k < kTrackFlagCount; ++k) {
@@ -188,7 +191,7 @@ std::vector<unsigned> checkTracks(const std::vector<TrackState>& tracks, const c
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     const TrackState& track = tracks[i];
     if (track.points.empty()) continue;
-    const float width = stemWidth(grey, track);
+    const float width = stemWidthAlong(grey, track.points, track.threshold);
     if (merged(tracks, i, width, settings)) flags[i] |= kFlagMerged;
     if (atEdge(track.points, grey.size(), settings.edgeMargin)) flags[i] |= kFlagEdge;
     if (jumped(track, maxGrowth, settings)) flags[i] |= kFlagJump;

@@ -64,6 +64,14 @@ struct TrackState {
   std::vector<std::vector<Vec2>> before;
 };
 
+// The width of the stem a contour lies on: the median of the narrowest dark run (at or below
+// `threshold`) across each of its points on dark pixels; 5 px where none is.
+float stemWidthAlong(const cv::Mat& grey, const std::vector<Vec2>& points, int threshold);
+// Whether the contour `mine` has run onto `other`: its top within `width` of it, or more than
+// `sharedShare` of its points within half `width`.
+bool runsOnto(const std::vector<Vec2>& mine, const std::vector<Vec2>& other, float width,
+              float sharedShare);
+
 // The flags of every hypocotyl on the grey image, `maxGrowth` being the search half-width.
 std::vector<unsigned> checkTracks(const std::vector<TrackState>& tracks, const cv::Mat& grey,
                                   int maxGrowth, const CheckSettings& settings = {});
