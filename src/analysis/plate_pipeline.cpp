@@ -52,9 +52,20 @@ bool PlatePipeline::timeEveryImage() {
     file_names_.push_back(std::filesystem::path(file.path).filename().string());
   }
   std::string error;
-  if (resolveTimes(experiment_, files, &error)) return true;
-  std::cerr << error << std::endl;
-  return false;
+  if (!resolveTimes(experiment_, files, &error)) {
+    std::cerr << error << std::endl;
+    return false;
+  }
+  const std::vector<std::string>& clock = experiment_.image_clock;
+  if (!clock.empty()) {
+    std::cout << "times from the file names: " << file_names_.front() << " at " << clock.front();
+    if (clock.size() > 1) {
+      std::cout << ", " << file_names_.back() << " at " << clock.back() << " ("
+                << fixed(experiment_.image_hours.back(), 2) << " h later)";
+    }
+    std::cout << std::endl;
+  }
+  return true;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "experiment/clock_names.h"
 #include "experiment/csv.h"
 
 namespace stemscan {
@@ -197,6 +198,37 @@ std::optional<std::vector<std::string>> loadLayout(const std::string& path, int 
   return labels;
 }
 
+namespace {
+
+bool timeFromNames(Experiment& experiment, const std::vector<std::string>& files,
+                   std::string* error) {
+  std::optional<std::int64_t> first, previous;
+  for (const std::string& file : files) {
+    const std::optional<std::int64_t> seconds = secondsInName(file);
+    if (!seconds) {
+      *error = file +
+               " has no date and time in its name (--time-from=names reads "
+               "YYYY_MM_DD_hh_mm_ss, YYYYMMDDhhmmss or YYYYMMDD_hhmmss, any separators): "
+               "give the times with --times=FILE";
+      return false;
+    }
+    if (previous && *seconds < *previous) {
+      *error = file + " is at " + isoDateTime(*seconds) +
+               ", before the image before it in the "
+               "sequence (" +
+               isoDateTime(*previous) + "): times must not decrease";
+      return false;
+    }
+    if (!first) first = seconds;
+    previous = seconds;
+    experiment.image_hours.push_back(static_cast<double>(*seconds - *first) / 3600.0);
+    experiment.image_clock.push_back(isoDateTime(*seconds));
+  }
+  return true;
+}
+
+}  // namespace
+
 bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
                   std::string* error) {
   experiment.image_hours.clear();
@@ -207,6 +239,8 @@ bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
     }
     return true;
   }
+  experiment.image_clock.clear();
+  if (experiment.time_from_names) return timeFromNames(experiment, files, error);
   if (experiment.times_path.empty()) return true;
   std::map<std::string, const TimedFile*> listed;
   for (const TimedFile& row : experiment.listed_times) listed[baseName(row.file)] = &row;
@@ -249,6 +283,8 @@ std::string describe(const Experiment& experiment) {
   } else if (!experiment.times_path.empty()) {
     out << "times: " << experiment.listed_times.size() << " images listed in "
         << experiment.times_path << "\n";
+  } else if (experiment.time_from_names) {
+    out << "times: from the date and time in each file name\n";
   } else {
     out << "time: unknown (--interval=MINUTES or --times=FILE give one)\n";
   }

@@ -19,12 +19,16 @@ struct Experiment {
   std::optional<double> interval_minutes;  // --interval: image k at k x interval
   std::string times_path;                  // --times
   std::vector<TimedFile> listed_times;     // its rows
+  bool time_from_names = false;            // --time-from=names: the camera's clock in each name
   std::vector<double> image_hours;         // per image of the sequence, once resolved
+  std::vector<std::string> image_clock;    // per image, ISO 8601, where the names give it
   std::string layout_path;                 // --layout
   std::vector<std::string> labels;         // per hypocotyl index ("" where none)
   std::optional<double> px_per_mm;         // --px-per-mm, --dpi, or set with 'm'
 
-  bool timesKnown() const { return interval_minutes.has_value() || !times_path.empty(); }
+  bool timesKnown() const {
+    return interval_minutes.has_value() || !times_path.empty() || time_from_names;
+  }
   // The time of image k in hours; nothing when times are unknown.
   std::optional<double> hoursAt(unsigned k) const;
   // The label of a hypocotyl ("" where none).
@@ -47,9 +51,10 @@ std::optional<std::vector<TimedFile>> loadTimes(const std::string& path, std::st
 std::optional<std::vector<std::string>> loadLayout(const std::string& path, int rows, int cols,
                                                    std::string* error);
 
-// Gives every image of the sequence (`files`, in order) its time: from the interval, or from
-// the listed times matched by file name. False, with `error`, when a listed file is not in the
-// sequence, an image of the sequence is not listed, or a time is before the previous image's.
+// Gives every image of the sequence (`files`, in order) its time: from the interval, from the
+// listed times matched by file name, or from the date and time in each name. False, with
+// `error`, when a listed file is not in the sequence, an image of the sequence is not listed or
+// has no date and time in its name, or a time is before the previous image's.
 bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
                   std::string* error);
 

@@ -48,7 +48,7 @@ const char* baseName(ResultStore::Base base) {
 
 std::string longTableHeader() {
   return "image,file,time_h,hypocotyl,row,col,label,status,length_px,length_mm,orientation_deg,"
-         "top_x,top_y,base_x,base_y,points,corrected,flags,base\n";
+         "top_x,top_y,base_x,base_y,points,corrected,flags,base,datetime\n";
 }
 
 std::string longTableLines(const ExportSources& sources, unsigned from, unsigned to) {
@@ -82,6 +82,8 @@ std::string longTableLines(const ExportSources& sources, unsigned from, unsigned
       out += sources.store.isCorrected(s, t) ? "1," : "0,";
       out += flagText(sources.store.flagsOf(s, t)) + ",";
       out += measured ? baseName(sources.store.baseOf(s, t)) : "";
+      out += ",";
+      if (t < experiment.image_clock.size()) out += experiment.image_clock[t];
       out += "\n";
     }
   }

@@ -105,9 +105,14 @@ ImgGrabber::ImgGrabber(const std::string& examplePath) {
   // The example and every later file of its name, whatever the steps between their numbers.
   if (canOpen(P)) {
     files.push_back({P, numberDigits});
+    // A name of three digit groups and more is a camera's clock (a date and a time, a
+    // counter): the sequence is every name of its shape, in the order of all its groups.
+    const std::string fileName = P.substr(fileStart);
     const std::vector<SequenceFile> later =
-        listLaterFiles(P.substr(0, fileStart), P.substr(fileStart, numberStart - fileStart),
-                       extension, numberDigits, std::cerr);
+        digitGroups(fileName).size() >= 3
+            ? listLaterSameShape(P.substr(0, fileStart), fileName, extension, std::cerr)
+            : listLaterFiles(P.substr(0, fileStart), P.substr(fileStart, numberStart - fileStart),
+                             extension, numberDigits, std::cerr);
     const std::size_t room = 0xffffffffu - first;  // frame numbers stay unsigned
     files.insert(files.end(), later.begin(), later.begin() + std::min(later.size(), room - 1));
     count = static_cast<unsigned>(files.size());

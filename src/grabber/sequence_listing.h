@@ -30,4 +30,17 @@ std::vector<SequenceFile> listLaterFiles(const std::string& folder, const std::s
                                          const std::string& extension,
                                          const std::string& firstDigits, std::ostream& warnings);
 
+// The digit groups of a file name (its extension aside): "2010_02_19_16_39_06-0091" has
+// seven.
+std::vector<std::string> digitGroups(const std::string& name);
+
+// Camera names: the files in `folder` whose name has the shape of `firstName` (the same text
+// between the same number of digit groups, the same extension `extension`) and whose digit
+// groups come after its, read as numbers from the first group on, in that order. Date and time
+// names so form one sequence, whatever a counter among them does. Of files with the same
+// numbers, the first by name is kept and the others named on `warnings`.
+std::vector<SequenceFile> listLaterSameShape(const std::string& folder,
+                                             const std::string& firstName,
+                                             const std::string& extension, std::ostream& warnings);
+
 }  // namespace stemscan

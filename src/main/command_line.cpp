@@ -51,8 +51,9 @@ ParseResult stop(int status, const std::string& message) {
 }
 
 bool takesValue(const std::string& name) {
-  for (const char* known : {"cot", "imagefile", "--growth", "--script", "--seed", "--record",
-                            "--interval", "--times", "--layout", "--px-per-mm", "--dpi"}) {
+  for (const char* known :
+       {"cot", "imagefile", "--growth", "--script", "--seed", "--record", "--interval", "--times",
+        "--time-from", "--layout", "--px-per-mm", "--dpi"}) {
     if (name == known) return true;
   }
   return false;
@@ -134,6 +135,13 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
     if (!labels) return error;
     experiment.layout_path = value;
     experiment.labels = *labels;
+  } else if (name == "--time-from") {
+    if (value == "exif") {
+      return "--time-from=exif is not available in this build: give --time-from=names, "
+             "--times=FILE or --interval=MINUTES";
+    }
+    if (value != "names") return "invalid --time-from value " + value + ": give names";
+    experiment.time_from_names = true;
   } else if (name == "--px-per-mm" || name == "--dpi") {
     if (!parseBounded(value, kMinScale, kMaxScale, &number)) {
       return "invalid " + name + " value " + value + ": give a number from 0.000001 to 1000000";
@@ -142,8 +150,11 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
     *scaleGiven = true;
     experiment.px_per_mm = name == "--dpi" ? number / 25.4 : number;
   }
-  if (experiment.interval_minutes && !experiment.times_path.empty()) {
-    return "give the time once: --interval or --times, not both";
+  const int timeSources = (experiment.interval_minutes ? 1 : 0) +
+                          (experiment.times_path.empty() ? 0 : 1) +
+                          (experiment.time_from_names ? 1 : 0);
+  if (timeSources > 1) {
+    return "give the time once: --interval, --times or --time-from, not two of them";
   }
   return "";
 }

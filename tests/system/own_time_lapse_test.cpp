@@ -189,7 +189,7 @@ TEST(ExperimentOptions, BadValuesAreRefusedNamingThem) {
       parseCommandLine(
           {"p00.png", "2", "3", "out", "--interval=5", "--times=" + dir.file("good.csv")}, "/p")
           .message,
-      "--interval or --times, not both"));
+      "give the time once: --interval, --times or --time-from"));
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+// Sequences named by a camera's clock: the order of their date and time, and times read from
+// the names.
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "experiment/clock_names.h"
+#include "main/command_line.h"
+#include "support/headless_run.h"
+#include "support/synthetic.h"
+
+namespace stemscan {
+namespace {
+
+using testing::contains;
+
+int runProgram(const testing::TempDir& dir, const std::vector<std::string>& args,
+               std::string* out) {
+  testing::CapturedOutput output;
+  const int status = stemScanMain(args, dir.path());
+  *out = output.out() + output.err();
+  return status;
+}
+
+TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
+  testing::TempDir dir;
+  testing::PlateSpec plate;
+  // The counter restarts at the third photograph; the clock goes on past midnight.
+  const std::vector<std::string> names = {"2010_02_19_16_39_06-0091.png",
+                                          "2010_02_19_22_39_06-0097.png",
+                                          "2010_02_20_04_39_06-0003.png"};
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    cv::imwrite(dir.file(names[k]), testing::seedlingPlate(plate, static_cast<int>(k)));
+  }
+  cv::imwrite(dir.file("2010_02_19_16_39_06.png"),
+              testing::seedlingPlate(plate, 0));  // other shape
+  const std::string script = testing::selectAllAndCalibrate(plate) + testing::spaceKeys(3);
+  testing::writeFile(dir.file("session.txt"), script);
+  std::string out;
+  ASSERT_EQ(runProgram(dir,
+                       {dir.file(names[0]), "1", "3", dir.file("out"), "--time-from=names",
+                        "--script=" + dir.file("session.txt")},
+                       &out),
+            0)
+      << out;
+  EXPECT_TRUE(contains(out, "sequence: 3 images"));
+  EXPECT_TRUE(contains(out, "2010_02_20_04_39_06-0003.png at 2010-02-20T04:39:06 (12.00 h later)"));
+  const std::vector<std::string> lines = testing::lines(testing::readFile(dir.file("out.csv")));
+  ASSERT_EQ(lines.size(), 1u + 3u * 3u);
+  EXPECT_TRUE(contains(lines[1], "2010_02_19_16_39_06-0091.png,0.0000,"));
+  EXPECT_TRUE(contains(lines[4], "2010_02_19_22_39_06-0097.png,6.0000,"));
+  EXPECT_TRUE(contains(lines[7], "2010_02_20_04_39_06-0003.png,12.0000,"));
+  EXPECT_TRUE(contains(lines[7], ",2010-02-20T04:39:06"));
+
+  // An image whose name holds no time is refused, named, before anything is written.
+  cv::imwrite(dir.file("plate00.png"), testing::seedlingPlate(plate, 0));
+  cv::imwrite(dir.file("plate01.png"), testing::seedlingPlate(plate, 1));
+  EXPECT_EQ(runProgram(dir,
+                       {dir.file("plate00.png"), "1", "3", dir.file("plain"), "--time-from=names",
+                        "--script=" + dir.file("session.txt")},
+                       &out),
+            kExitUsage);
+  EXPECT_TRUE(contains(out, "plate00.png has no date and time in its name")) << out;
+  EXPECT_FALSE(testing::fileExists(dir.file("plain_len.txt")));
+}
+
+TEST(CameraNames, TheCommonStampsAreRead) {
+  EXPECT_EQ(isoDateTime(*secondsInName("a/2010_02_19_16_39_06-0091.jpg")), "2010-02-19T16:39:06");
+  EXPECT_EQ(isoDateTime(*secondsInName("IMG_20100219_163906.jpg")), "2010-02-19T16:39:06");
+  EXPECT_FALSE(secondsInName("20100229000000.png"));  // no 29 February in 2010
+  EXPECT_EQ(*secondsInName("20120229235959.png") + 1, *secondsInName("20120301000000.png"));
+  EXPECT_FALSE(secondsInName("plate07.png"));
+}
+
+}  // namespace
+}  // namespace stemscan
