@@ -1,13 +1,25 @@
 #include "analysis/plate_pipeline.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <locale>
 #include <map>
+#include <sstream>
 
 #include "analysis/keep_apart.h"
 
 namespace stemscan {
+
+std::string clockNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  return text;
+}
 
 PlatePipeline::PlatePipeline(int rows, int cols, int threshold, RandomSource& random)
     : rows_(rows),
@@ -303,6 +315,53 @@ std::vector<std::string> without(const std::vector<std::string>& all,
 }
 
 }  // namespace
+
+void PlatePipeline::writeRunRecord(const RunInfo& info) {
+  if (trace_ || !exports_) return;
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << Exports::kRunRecordMark << "\n"
+       << "version: " << info.version << "\n"
+       << "command: " << info.commandLine << "\n"
+       << "started: " << info.started << "\n"
+       << "ended: " << clockNow() << "\n"
+       << "mode: " << info.mode << "\n"
+       << "thresholds:";
+  bool any = false;
+  for (int i = 0; i < size(); ++i) {
+    bool measured = false;
+    for (unsigned t = 0; t < store_.rowCount() && !measured; ++t) {
+      measured = store_.pointCount(i, t) > 0;
+    }
+    if (!measured) continue;
+    text << " " << i << "=" << thresholds_.of(i);
+    any = true;
+  }
+  text << (any ? "" : " none (no hypocotyl measured)") << "\n";
+  text << "scale: ";
+  if (experiment_.px_per_mm) {
+    text << *experiment_.px_per_mm << " px/mm, from " << experiment_.scale_source << "\n";
+  } else {
+    text << "unknown (lengths in pixels)\n";
+  }
+  text << "time: ";
+  if (experiment_.interval_minutes) {
+    text << "every " << *experiment_.interval_minutes << " min (--interval)\n";
+  } else if (!experiment_.times_path.empty()) {
+    text << "listed in " << experiment_.times_path << " (--times)\n";
+  } else if (experiment_.time_from_names) {
+    text << "from the file names (--time-from=names)\n";
+  } else {
+    text << "unknown\n";
+  }
+  text << "layout: " << (experiment_.layout_path.empty() ? "none" : experiment_.layout_path)
+       << "\n";
+  unsigned skipped = 0;
+  for (unsigned t = 0; t < store_.rowCount(); ++t) skipped += store_.isSkipped(t) ? 1 : 0;
+  text << "images: " << (grabber_ ? grabber_->getCount() : 0) << " in the sequence, "
+       << stored_images_ << " analysed, " << skipped << " skipped\n";
+  exports_->writeRunRecord(text.str());
+}
 
 void PlatePipeline::printFlagCounts() const {
   for (std::size_t s = 0; s < store_.flags.size(); ++s) {

@@ -23,6 +23,17 @@
 
 namespace stemscan {
 
+// What a run record says beyond what the pipeline knows.
+struct RunInfo {
+  std::string version;      // the program's, with its commit
+  std::string commandLine;  // as typed
+  std::string started;      // clock time, ISO 8601
+  std::string mode;         // "default" or "refine" (and "moving base")
+};
+
+// The clock time now, ISO 8601 (local time).
+std::string clockNow();
+
 class PlatePipeline {
  public:
   // A plate of `rows` x `cols` hypocotyls, each thresholded at `threshold` until calibrated.
@@ -98,6 +109,10 @@ class PlatePipeline {
   void writeResultFiles(float orientationLength);
   // Appends what was stored since the last writing (or rewrites, where stored lines changed).
   void updateResultFiles(float orientationLength);
+  // Writes <out>_run.txt: the version, the command line, start and end, the mode, each
+  // hypocotyl's threshold, the scale and the time and where they came from, the layout, and
+  // the images read, skipped and analysed.
+  void writeRunRecord(const RunInfo& info);
   // Where the tables are, and each hypocotyl's first and last length; or, when a table could
   // not be written, which. False in that case.
   bool printSummary() const;

@@ -25,6 +25,7 @@ struct Experiment {
   std::string layout_path;                 // --layout
   std::vector<std::string> labels;         // per hypocotyl index ("" where none)
   std::optional<double> px_per_mm;         // --px-per-mm, --dpi, or set with 'm'
+  std::string scale_source;                // "--px-per-mm", "--dpi" or "ruler ('m')"
 
   bool timesKnown() const {
     return interval_minutes.has_value() || !times_path.empty() || time_from_names;

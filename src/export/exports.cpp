@@ -10,14 +10,22 @@
 namespace stemscan {
 
 std::vector<std::string> Exports::fileNames(const std::string& base) {
-  return {base + ".csv", base + "_contours.csv", base + "_growth.csv", base + "_growth.svg"};
+  return {base + ".csv", base + "_contours.csv", base + "_growth.csv", base + "_growth.svg",
+          base + "_run.txt"};
 }
 
 Exports::Exports(const std::string& base)
     : long_table_(fileNames(base)[0]),
       contours_(fileNames(base)[1]),
       growth_table_(fileNames(base)[2]),
-      growth_plot_(fileNames(base)[3]) {}
+      growth_plot_(fileNames(base)[3]),
+      run_record_(fileNames(base)[4]) {}
+
+void Exports::writeRunRecord(const std::string& text) {
+  run_written_ = true;
+  run_failed_ = !writeFileWhole(run_record_, text);
+  if (run_failed_) std::cerr << "cannot write file " << run_record_ << std::endl;
+}
 
 void Exports::update(const ExportSources& sources) { write(sources, false); }
 
@@ -46,7 +54,10 @@ void Exports::write(const ExportSources& sources, bool whole) {
 }
 
 std::vector<std::string> Exports::names() const {
-  return {long_table_.name(), contours_.name(), growth_table_, growth_plot_};
+  std::vector<std::string> all = {long_table_.name(), contours_.name(), growth_table_,
+                                  growth_plot_};
+  if (run_written_) all.push_back(run_record_);
+  return all;
 }
 
 std::vector<std::string> Exports::foreignFiles() const {
@@ -58,7 +69,8 @@ std::vector<std::string> Exports::foreignFiles() const {
       {growth_plot_,
        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark),
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-        "version=\"1.1\" width=\"760\" height=\"480\""}}};
+        "version=\"1.1\" width=\"760\" height=\"480\""}},
+      {run_record_, {kRunRecordMark}}};
   std::vector<std::string> foreign;
   for (const auto& [name, signatures] : outputs) {
     if (!mayReplace(name, signatures)) foreign.push_back(name);
@@ -72,6 +84,7 @@ std::vector<std::string> Exports::failedNames() const {
   if (contours_.failed()) failed.push_back(contours_.name());
   if (growth_failed_) failed.push_back(growth_table_);
   if (plot_failed_) failed.push_back(growth_plot_);
+  if (run_failed_) failed.push_back(run_record_);
   return failed;
 }
 

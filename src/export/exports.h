@@ -1,6 +1,7 @@
 // The publishable outputs beside the four tables: the long table <out>.csv and the contours
 // <out>_contours.csv, kept current image by image like the tables, and the growth table
-// <out>_growth.csv and plot <out>_growth.svg, written whole when the tables are rewritten.
+// <out>_growth.csv and plot <out>_growth.svg, written whole when the tables are rewritten, and
+// the run record <out>_run.txt, written at the end of a run.
 #pragma once
 
 #include <array>
@@ -17,13 +18,18 @@ class Exports {
  public:
   explicit Exports(const std::string& base);
 
-  // The files under `base`: <base>.csv, _contours.csv, _growth.csv and _growth.svg.
+  // The first line of a run record.
+  static constexpr const char* kRunRecordMark = "# StemScan run record";
+
+  // The files under `base`: <base>.csv, _contours.csv, _growth.csv, _growth.svg and _run.txt.
   static std::vector<std::string> fileNames(const std::string& base);
 
   // Appends the lines of the images stored since the last writing.
   void update(const ExportSources& sources);
   // Rewrites every output whole, the growth table and plot included.
   void rewrite(const ExportSources& sources);
+  // Writes the run record (its text, from its first line on).
+  void writeRunRecord(const std::string& text);
 
   std::vector<std::string> names() const;
   // Outputs that stand already and that StemScan did not write: a user's file with an output's
@@ -39,6 +45,9 @@ class Exports {
   AppendableFile contours_;
   std::string growth_table_;
   std::string growth_plot_;
+  std::string run_record_;
+  bool run_written_ = false;
+  bool run_failed_ = false;
   bool growth_failed_ = false;
   bool plot_failed_ = false;
 };

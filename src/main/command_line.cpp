@@ -149,6 +149,7 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
     if (*scaleGiven) return "give the scale once: --px-per-mm or --dpi, not both";
     *scaleGiven = true;
     experiment.px_per_mm = name == "--dpi" ? number / 25.4 : number;
+    experiment.scale_source = name + "=" + value;
   }
   const int timeSources = (experiment.interval_minutes ? 1 : 0) +
                           (experiment.times_path.empty() ? 0 : 1) +
@@ -370,6 +371,8 @@ int stemScanMain(const std::vector<std::string>& args, const std::string& progra
   installStopSignals();
   PlateAnalyzer analyzer(settings.nb_rows, settings.nb_cols, kSeedPoints, windows, random);
   applyOptions(settings, analyzer, std::cout);
+  analyzer.setRunInfo(kVersion, settings.command_line.empty() ? "stemScan (the sample plate)"
+                                                              : settings.command_line);
   analyzer.setShowProgress(script.has_value() && isatty(STDERR_FILENO));
   const int status = analyzer.start(kHalfWindow, settings.image_path, settings.out_base);
   if (status != PlateAnalyzer::kRunOk) return status;

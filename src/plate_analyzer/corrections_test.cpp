@@ -145,7 +145,8 @@ TEST(MainWindowTitle, SaysThePhaseAndTheImageShown) {
   EXPECT_TRUE(seen("StemScan - threshold calibration"));
   EXPECT_TRUE(seen("StemScan - image 2 of 4: plate01.png"));
   EXPECT_EQ(run.windows().window("StemScan").title,
-            "StemScan - stored image 2 of 4: plate01.png (n: forward, f: next flagged, v: save corrections)");
+            "StemScan - stored image 2 of 4: plate01.png (n: forward, f: next flagged, v: save "
+            "corrections)");
 }
 
 TEST(MainWindowTitle, SaysWhatTheScaleWaitsFor) {

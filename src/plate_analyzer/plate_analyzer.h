@@ -113,6 +113,11 @@ class PlateAnalyzer {
   }
   // The times and the scale of the images (--interval, --times, --layout, --px-per-mm, --dpi).
   void setExperiment(const Experiment& experiment) { pipeline_.experiment() = experiment; }
+  // The program's version and the command line, for the run record.
+  void setRunInfo(const std::string& version, const std::string& commandLine) {
+    run_info_.version = version;
+    run_info_.commandLine = commandLine;
+  }
   // What the command line set, as it was set.
   struct Options {
     bool trace, moving_base, refine, save_images;
@@ -376,6 +381,7 @@ class PlateAnalyzer {
   std::vector<cv::Rect> detected_box_;  // per hypocotyl, the seedling found there (or empty)
   float stem_width_ = 0;                // of the seedlings found, their median
   std::vector<unsigned> flags_;         // the track checks' flags on the image shown
+  RunInfo run_info_;
   std::string title_;
   std::unique_ptr<ImageWriter> overlay_writer_;
 };

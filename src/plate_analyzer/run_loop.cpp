@@ -36,6 +36,7 @@ int PlateAnalyzer::start(int halfWindow, const std::string& imagePath,
 }
 
 int PlateAnalyzer::analyse() {
+  run_info_.started = clockNow();
   std::cout << "initializing display" << std::endl;
   createMainWindow(kMainWindow);
   readNextFrame();
@@ -51,6 +52,9 @@ int PlateAnalyzer::analyse() {
 
   flushOverlays();
   writeResultFiles();
+  run_info_.mode =
+      std::string(refine ? "refine" : "default") + (moving_base ? ", moving base" : "");
+  pipeline_.writeRunRecord(run_info_);
   const bool written = pipeline_.printSummary();
   pipeline_.releaseFrames();
   if (!written && stop_status_ == kRunOk) return kRunFailed;

@@ -78,6 +78,7 @@ bool PlateAnalyzer::onScaleKey(int code) {
     }
     const float pixels = norm(scale_.ends[1] - scale_.ends[0]);
     pipeline_.experiment().px_per_mm = pixels / mm;
+    pipeline_.experiment().scale_source = "ruler ('m')";
     std::ostringstream line;
     line.imbue(std::locale::classic());
     line << "scale: " << *pipeline_.experiment().px_per_mm << " px/mm";

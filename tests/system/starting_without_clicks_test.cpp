@@ -55,6 +55,13 @@ TEST(StartingWithoutClicks, AnAutomaticRunsRecordReplaysToTheSameTables) {
   const std::string record = readFile(dir.file("record.txt"));
   EXPECT_TRUE(contains(record, " ctrl alt\n"));
   EXPECT_TRUE(contains(record, "slider thresholding threshold "));
+  // The run record says how the tables were made.
+  const std::string run = readFile(dir.file("auto_run.txt"));
+  EXPECT_TRUE(contains(run, "# StemScan run record\nversion: ")) << run;
+  EXPECT_TRUE(contains(run, "\ncommand: stemScan " + first + " 1 6 ")) << run;
+  EXPECT_TRUE(contains(run, "\nmode: refine\n")) << run;
+  EXPECT_TRUE(contains(run, "\nthresholds: 0=")) << run;
+  EXPECT_TRUE(contains(run, "\nimages: 4 in the sequence, 4 analysed, 0 skipped\n")) << run;
 
   ASSERT_EQ(runProgram(dir, {first, "1", "6", dir.file("replay"), "--refine",
                              "--script=" + dir.file("record.txt")}),
