@@ -29,4 +29,13 @@ for n in $(seq "$count"); do
   fi
 done
 echo "$((count - failed)) of $count plates done, $failed failed"
+# The experiment: every plate that ran, merged beside the list (a failed one named, left out).
+stemscan=${STEMSCAN:-$here/../build/stemScan}
+if [ -x "$stemscan" ]; then
+  "$stemscan" --merge "$list"
+  merged=$?
+  [ "$merged" -eq 2 ] && failed=$((failed + 1))
+else
+  echo "no program at $stemscan: the experiment tables were not merged" >&2
+fi
 [ "$failed" -eq 0 ]

@@ -4,9 +4,10 @@
 set -euo pipefail
 
 # libopencv-contrib-dev brings the thinning of seedling shapes (libopencv-dev depends on it in
-# Debian 12; it is named for clarity); xmllint checks the growth plot.
-packages=(cmake g++ make libopencv-dev libopencv-contrib-dev libgtest-dev xvfb xdotool
-  libxml2-utils)
+# Debian 12; it is named for clarity); libboost-math-dev Student's t distribution for the
+# experiment's statistics; xmllint checks the growth plot.
+packages=(cmake g++ make libopencv-dev libopencv-contrib-dev libboost-math-dev libgtest-dev xvfb
+  xdotool libxml2-utils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -113,8 +113,8 @@ TEST_F(LongTable, GivesTimeAndMillimetresWhenKnown) {
   EXPECT_EQ(rows[1].at("label"), "Col-0, wt");
   EXPECT_NEAR(number(rows[0].at("length_mm")), number(rows[0].at("length_px")) / 4.0, 0.001);
   const std::string growth = readFile(run_->dir().file("out_growth.csv"));
-  EXPECT_TRUE(
-      testing::contains(growth, ",rate_px_per_h,rate_mm_per_h,r2,growth_mm,suspect_left_out\n"));
+  EXPECT_TRUE(testing::contains(
+      growth, ",rate_px_per_h,rate_mm_per_h,r2,growth_mm,suspect_left_out,time_unit\n"));
   EXPECT_TRUE(testing::contains(growth, "\n1,1,2,\"Col-0, wt\",1,0,0,"));
 }
 
@@ -137,7 +137,7 @@ TEST(GrowthTable, RateOfAPlateOfKnownGrowthWithinOnePercent) {
   ASSERT_EQ(untimed.run(selectAllAndCalibrate(plate) + spaceKeys(3)), 0);
   EXPECT_TRUE(
       testing::contains(readFile(untimed.dir().file("out_growth.csv")),
-                        ",rate_px_per_image,rate_mm_per_image,r2,growth_mm,suspect_left_out\n"));
+                        ",rate_px_per_h,rate_mm_per_h,r2,growth_mm,suspect_left_out,time_unit\n"));
 }
 
 TEST(GrowthPlot, IsValidSvgWithOneLinePerHypocotyl) {

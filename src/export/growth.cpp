@@ -55,12 +55,13 @@ std::optional<LineFit> fitLine(const std::vector<double>& x, const std::vector<d
 }
 
 std::string growthTable(const ExportSources& sources) {
-  const bool timed = sources.experiment.timesKnown();
-  const std::string per = timed ? "h" : "image";
+  // The rates are per hour, or per image where no time is known (time_unit says which): the
+  // columns keep their names, so that tables of both kinds merge.
+  const std::string unit = sources.experiment.timesKnown() ? "h" : "image";
   std::string out =
       "hypocotyl,row,col,label,images,first_image,last_image,first_length_px,"
-      "last_length_px,growth_px,rate_px_per_" +
-      per + ",rate_mm_per_" + per + ",r2,growth_mm,suspect_left_out\n";
+      "last_length_px,growth_px,rate_px_per_h,rate_mm_per_h,r2,growth_mm,suspect_left_out,"
+      "time_unit\n";
   const std::optional<double> scale = sources.experiment.px_per_mm;
   for (const GrowthSeries& series : growthSeries(sources)) {
     const int s = series.hypocotyl;
@@ -69,7 +70,7 @@ std::string growthTable(const ExportSources& sources) {
            "," + std::to_string(series.x.size()) + ",";
     const std::string suspect = std::to_string(series.suspect);
     if (series.x.empty()) {
-      out += ",,,,,,,,," + suspect + "\n";
+      out += ",,,,,,,,," + suspect + "," + unit + "\n";
       continue;
     }
     const double first = series.length_px.front();
@@ -87,7 +88,7 @@ std::string growthTable(const ExportSources& sources) {
     }
     out += ",";
     if (scale) out += fixed((last - first) / *scale, 3);
-    out += "," + suspect + "\n";
+    out += "," + suspect + "," + unit + "\n";
   }
   return out;
 }

@@ -65,6 +65,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const std::st
 // Applies the options to the analyzer in order, echoing each as it is applied.
 void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std::ostream& out);
 
+// --merge PLATES.csv [--control=LABEL]: the plates of a list merged into an experiment.
+int mergeMain(const std::vector<std::string>& args);
+
 // The whole program: parse, set up the window system and the random source, run.
 int stemScanMain(const std::vector<std::string>& args, const std::string& programDir);
 

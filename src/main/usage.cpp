@@ -13,6 +13,7 @@ const char* const kVersion = STEMSCAN_VERSION;
 const char* const kFullUsage =
     "usage: stemScan <image_file_name> <nb_rows> <nb_cols> <out_file_name> [options...]\n"
     "       stemScan              (the built-in sample plate)\n"
+    "       stemScan --merge <plates.csv> [--control=<label>]\n"
     "       stemScan --help | --version\n"
     "\n"
     "Measures seedling hypocotyls in a time-lapse of plate photographs: <image_file_name> is\n"
@@ -43,6 +44,11 @@ const char* const kFullUsage =
     "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
     "  --dpi=<number>                 the image scale in dots per inch\n"
     "  --help, --version              this text; the program's version\n"
+    "\n"
+    "--merge writes experiment.csv, experiment_growth.csv, experiment_summary.csv (per label:\n"
+    "n, mean, sd, se and 95 % interval of the growth rate and final length; with\n"
+    "--control, each label's difference to the control and Welch's p) and\n"
+    "experiment_plates.csv beside the plate list, from the tables its plates wrote.\n"
     "\n"
     "exit status: 0 done, 1 the run failed, 2 a command line or input file it cannot use,\n"
     "128 + N stopped by signal N. The manual is README.md and docs/ beside the sources.";

@@ -43,6 +43,12 @@ grep -q "time step: 15 min" "$work/results/p1.log" || fail "the interval column 
 grep -q "refined fit" "$work/results/p1.log" || fail "refine=yes did not reach plate 1"
 grep -q "refined fit" "$work/results/p2.log" && fail "refine=no reached plate 2"
 grep -q "session.txt:.*cannot read this line" "$work/results/p3.log" || fail "no reason in p3.log"
+# The experiment beside the list: plates 1 and 2, plate 3 named and left out.
+[ -s "$work/experiment.csv" ] || fail "no experiment.csv beside the list"
+grep -q "^results/p1,0," "$work/experiment.csv" || fail "plate 1 is not in experiment.csv"
+grep -q "^results/p3" "$work/experiment.csv" && fail "the failed plate 3 is in experiment.csv"
+grep -q "results/p3,results/p3,no," "$work/experiment_plates.csv" \
+  || fail "plate 3 is not listed as left out: $(cat "$work/experiment_plates.csv")"
 # Run from elsewhere, the log paths name the list's folder.
 bash "$scripts/batch_summary.sh" "$work/plates.csv" >"$work/summary.log" 2>&1
 grep -q "see $work/results/p3.log" "$work/summary.log" || fail "summary paths: $(cat "$work/summary.log")"
