@@ -25,6 +25,7 @@ struct Experiment {
   std::string layout_path;                 // --layout
   std::vector<std::string> labels;         // per hypocotyl index ("" where none)
   std::optional<double> px_per_mm;         // --px-per-mm, --dpi, or set with 'm'
+  std::optional<std::string> control;      // --control: the label the others compare with
   std::string scale_source;                // "--px-per-mm", "--dpi" or "ruler ('m')"
 
   bool timesKnown() const {

@@ -5,13 +5,14 @@
 #include "export/growth.h"
 #include "export/growth_plot.h"
 #include "export/long_table.h"
+#include "export/summary_table.h"
 #include "result_store/file_owner.h"
 
 namespace stemscan {
 
 std::vector<std::string> Exports::fileNames(const std::string& base) {
-  return {base + ".csv", base + "_contours.csv", base + "_growth.csv", base + "_growth.svg",
-          base + "_run.txt"};
+  return {base + ".csv",        base + "_contours.csv", base + "_growth.csv",
+          base + "_growth.svg", base + "_summary.csv",  base + "_run.txt"};
 }
 
 Exports::Exports(const std::string& base)
@@ -19,7 +20,8 @@ Exports::Exports(const std::string& base)
       contours_(fileNames(base)[1]),
       growth_table_(fileNames(base)[2]),
       growth_plot_(fileNames(base)[3]),
-      run_record_(fileNames(base)[4]) {}
+      summary_(fileNames(base)[4]),
+      run_record_(fileNames(base)[5]) {}
 
 void Exports::writeRunRecord(const std::string& text) {
   run_written_ = true;
@@ -35,6 +37,10 @@ void Exports::rewrite(const ExportSources& sources) {
   if (growth_failed_) std::cerr << "cannot write file " << growth_table_ << std::endl;
   plot_failed_ = !writeFileWhole(growth_plot_, growthPlot(sources));
   if (plot_failed_) std::cerr << "cannot write file " << growth_plot_ << std::endl;
+  summary_failed_ =
+      !writeFileWhole(summary_, summaryTable(labelGroups(sources), sources.experiment.control,
+                                             sources.experiment.timesKnown() ? "h" : "image"));
+  if (summary_failed_) std::cerr << "cannot write file " << summary_ << std::endl;
 }
 
 void Exports::write(const ExportSources& sources, bool whole) {
@@ -54,8 +60,8 @@ void Exports::write(const ExportSources& sources, bool whole) {
 }
 
 std::vector<std::string> Exports::names() const {
-  std::vector<std::string> all = {long_table_.name(), contours_.name(), growth_table_,
-                                  growth_plot_};
+  std::vector<std::string> all = {long_table_.name(), contours_.name(), growth_table_, growth_plot_,
+                                  summary_};
   if (run_written_) all.push_back(run_record_);
   return all;
 }
@@ -70,6 +76,7 @@ std::vector<std::string> Exports::foreignFiles() const {
        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark),
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
         "version=\"1.1\" width=\"760\" height=\"480\""}},
+      {summary_, {"label,n,suspect_left_out,"}},
       {run_record_, {kRunRecordMark}}};
   std::vector<std::string> foreign;
   for (const auto& [name, signatures] : outputs) {
@@ -84,6 +91,7 @@ std::vector<std::string> Exports::failedNames() const {
   if (contours_.failed()) failed.push_back(contours_.name());
   if (growth_failed_) failed.push_back(growth_table_);
   if (plot_failed_) failed.push_back(growth_plot_);
+  if (summary_failed_) failed.push_back(summary_);
   if (run_failed_) failed.push_back(run_record_);
   return failed;
 }

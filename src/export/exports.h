@@ -1,6 +1,7 @@
 // The publishable outputs beside the four tables: the long table <out>.csv and the contours
 // <out>_contours.csv, kept current image by image like the tables, and the growth table
-// <out>_growth.csv and plot <out>_growth.svg, written whole when the tables are rewritten, and
+// <out>_growth.csv, plot <out>_growth.svg and summary per label <out>_summary.csv, written
+// whole when the tables are rewritten, and
 // the run record <out>_run.txt, written at the end of a run.
 #pragma once
 
@@ -21,7 +22,8 @@ class Exports {
   // The first line of a run record.
   static constexpr const char* kRunRecordMark = "# StemScan run record";
 
-  // The files under `base`: <base>.csv, _contours.csv, _growth.csv, _growth.svg and _run.txt.
+  // The files under `base`: <base>.csv, _contours.csv, _growth.csv, _growth.svg, _summary.csv
+  // and _run.txt.
   static std::vector<std::string> fileNames(const std::string& base);
 
   // Appends the lines of the images stored since the last writing.
@@ -45,9 +47,11 @@ class Exports {
   AppendableFile contours_;
   std::string growth_table_;
   std::string growth_plot_;
+  std::string summary_;
   std::string run_record_;
   bool run_written_ = false;
   bool run_failed_ = false;
+  bool summary_failed_ = false;
   bool growth_failed_ = false;
   bool plot_failed_ = false;
 };

@@ -54,7 +54,7 @@ ParseResult stop(int status, const std::string& message) {
 bool takesValue(const std::string& name) {
   for (const char* known :
        {"cot", "imagefile", "--growth", "--script", "--seed", "--record", "--interval", "--times",
-        "--time-from", "--layout", "--px-per-mm", "--dpi"}) {
+        "--time-from", "--layout", "--px-per-mm", "--dpi", "--control"}) {
     if (name == known) return true;
   }
   return false;
@@ -136,6 +136,8 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
     if (!labels) return error;
     experiment.layout_path = value;
     experiment.labels = *labels;
+  } else if (name == "--control") {
+    experiment.control = value;
   } else if (name == "--time-from") {
     if (value == "exif") {
       return "--time-from=exif is not available in this build: give --time-from=names, "

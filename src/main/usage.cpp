@@ -40,7 +40,9 @@ const char* const kFullUsage =
     "  --record=<file>                write what you do in the windows to a session script\n"
     "  --interval=<minutes>           the time between two images\n"
     "  --times=<file>                 the time of each image, from a CSV file,time_h\n"
+    "  --time-from=names              the time of each image from the date and time in its name\n"
     "  --layout=<file>                what grows in each cell, from a CSV row,col,label\n"
+    "  --control=<label>              the summary compares each label with this one\n"
     "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
     "  --dpi=<number>                 the image scale in dots per inch\n"
     "  --help, --version              this text; the program's version\n"
@@ -57,6 +59,7 @@ const char* const kValidOptions =
     "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
     "--detect, --auto, --bright, cot=<text>, "
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
-    "--layout=<file>, --px-per-mm=<number>, --dpi=<number>";
+    "--time-from=names, --layout=<file>, --control=<label>, --px-per-mm=<number>, "
+    "--dpi=<number>";
 
 }  // namespace stemscan

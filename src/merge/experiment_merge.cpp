@@ -8,7 +8,7 @@
 
 #include "experiment/csv.h"
 #include "export/export_sources.h"
-#include "merge/group_stats.h"
+#include "export/summary_table.h"
 #include "result_store/appendable_file.h"
 #include "result_store/file_owner.h"
 
@@ -68,31 +68,6 @@ struct Plate {
   Table growth;
 };
 
-std::string optional(const std::optional<double>& value, int decimals) {
-  return value ? fixed(*value, decimals) : std::string();
-}
-
-// Growth rows of one label: rates and final lengths.
-struct Group {
-  std::vector<double> rates;
-  std::vector<double> ratesMm;
-  std::vector<double> finals;
-  int suspect = 0;
-  bool allMm = true;
-};
-
-std::string summaryHeader() {
-  return "label,n,suspect_left_out,rate_mean,rate_sd,rate_se,rate_ci95_low,rate_ci95_high,"
-         "rate_mm_mean,rate_mm_sd,rate_mm_se,rate_mm_ci95_low,rate_mm_ci95_high,"
-         "final_length_px_mean,final_length_px_sd,final_length_px_se,final_length_px_ci95_low,"
-         "final_length_px_ci95_high,rate_difference_to_control,rate_p_welch,time_unit\n";
-}
-
-std::string summaryColumns(const GroupSummary& s) {
-  return fixed(s.mean, 4) + "," + optional(s.sd, 4) + "," + optional(s.se, 4) + "," +
-         optional(s.ciLow, 4) + "," + optional(s.ciHigh, 4);
-}
-
 }  // namespace
 
 int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostream& err) {
@@ -147,7 +122,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
   // version (other columns) is left out, named.
   std::string rows, growth;
   std::string rowsHeader, growthHeader;
-  std::map<std::string, Group> groups;
+  std::map<std::string, LabelGroup> groups;
   std::vector<std::string> units;
   int included = 0;
   for (Plate& plate : plates) {
@@ -171,7 +146,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
       growth += name + "," + line + "\n";
       std::vector<std::string> f;
       if (!splitCsvLine(line, &f) || f.size() != head.size()) continue;
-      Group& group = groups[f[at["label"]]];
+      LabelGroup& group = groups[f[at["label"]]];
       group.suspect += f[at["suspect_left_out"]].empty() ? 0 : std::stoi(f[at["suspect_left_out"]]);
       if (f[at["rate_px_per_h"]].empty()) continue;
       group.rates.push_back(std::stod(f[at["rate_px_per_h"]]));
@@ -192,34 +167,11 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
         << std::endl;
   }
 
-  std::string summary = summaryHeader();
-  const Group* controlGroup = control && groups.count(*control) ? &groups.at(*control) : nullptr;
-  if (control && controlGroup == nullptr) {
+  if (control && groups.count(*control) == 0) {
     err << "warning: no seedling is labelled " << *control << " (the control)" << std::endl;
   }
-  for (const auto& [label, group] : groups) {
-    const GroupSummary rate = summarise(group.rates);
-    summary +=
-        csvField(label) + "," + std::to_string(rate.n) + "," + std::to_string(group.suspect) + ",";
-    summary += mixedUnits || rate.n == 0 ? ",,,," : summaryColumns(rate);
-    summary += ",";
-    summary += !mixedUnits && group.allMm && !group.ratesMm.empty()
-                   ? summaryColumns(summarise(group.ratesMm))
-                   : ",,,,";
-    summary += ",";
-    summary += group.finals.empty() ? ",,,," : summaryColumns(summarise(group.finals));
-    summary += ",";
-    if (controlGroup != nullptr && controlGroup != &group && !mixedUnits) {
-      if (const auto test = welchTest(group.rates, controlGroup->rates)) {
-        summary += fixed(test->difference, 4) + "," + fixed(test->p, 6);
-      } else {
-        summary += ",";
-      }
-    } else {
-      summary += ",";
-    }
-    summary += "," + (units.empty() || mixedUnits ? std::string() : units.front()) + "\n";
-  }
+  const std::string summary =
+      summaryTable(groups, control, mixedUnits || units.empty() ? "" : units.front());
 
   std::string listing = "plate,out,included,why_not\n";
   for (const Plate& plate : plates) {

@@ -52,6 +52,11 @@ TEST(ExperimentMerge, ThreePlatesOfLabelsMakeOneExperimentAndItsStatistics) {
                             "--refine", "--interval=60", "--layout=" + folder + "/layout.csv"},
                            dir.path()),
               0);
+    // Each plate summarises its own label.
+    const auto own = summaryOf(readFile(folder + "/out_summary.csv"), p.label);
+    ASSERT_EQ(own.size(), 21u);
+    EXPECT_EQ(own[1], "6");
+    EXPECT_NEAR(std::stod(own[3]), p.growth, 0.02 * p.growth);
     list += std::string(p.name) + "," + p.name + "/out\n";
     rows += testing::lines(readFile(folder + "/out.csv")).size() - 1;
   }

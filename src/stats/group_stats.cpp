@@ -1,4 +1,4 @@
-#include "merge/group_stats.h"
+#include "stats/group_stats.h"
 
 #include <boost/math/distributions/students_t.hpp>
 #include <cmath>

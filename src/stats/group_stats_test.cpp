@@ -1,5 +1,5 @@
 // Group statistics against values worked out by hand and from tables of Student's t.
-#include "merge/group_stats.h"
+#include "stats/group_stats.h"
 
 #include <gtest/gtest.h>
 
