@@ -5,9 +5,10 @@ set -euo pipefail
 
 # libopencv-contrib-dev brings the thinning of seedling shapes (libopencv-dev depends on it in
 # Debian 12; it is named for clarity); libboost-math-dev Student's t distribution for the
-# experiment's statistics; xmllint checks the growth plot.
-packages=(cmake g++ make libopencv-dev libopencv-contrib-dev libboost-math-dev libgtest-dev xvfb
-  xdotool libxml2-utils)
+# experiment's statistics; libexiv2-dev the photographs' EXIF times; xmllint checks the growth
+# plot.
+packages=(cmake g++ make pkg-config libopencv-dev libopencv-contrib-dev libboost-math-dev
+  libexiv2-dev libgtest-dev xvfb xdotool libxml2-utils)
 
 missing=()
 for package in "${packages[@]}"; do

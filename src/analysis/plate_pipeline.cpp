@@ -70,7 +70,9 @@ bool PlatePipeline::timeEveryImage() {
   }
   const std::vector<std::string>& clock = experiment_.image_clock;
   if (!clock.empty()) {
-    std::cout << "times from the file names: " << file_names_.front() << " at " << clock.front();
+    std::cout << (experiment_.time_from_exif ? "times from the EXIF data: "
+                                             : "times from the file names: ")
+              << file_names_.front() << " at " << clock.front();
     if (clock.size() > 1) {
       std::cout << ", " << file_names_.back() << " at " << clock.back() << " ("
                 << fixed(experiment_.image_hours.back(), 2) << " h later)";

@@ -11,6 +11,7 @@
 
 #include "experiment/clock_names.h"
 #include "experiment/csv.h"
+#include "experiment/exif_time.h"
 
 namespace stemscan {
 namespace {
@@ -200,11 +201,19 @@ std::optional<std::vector<std::string>> loadLayout(const std::string& path, int 
 
 namespace {
 
-bool timeFromNames(Experiment& experiment, const std::vector<std::string>& files,
+// The times of the camera's clock, from each file's name or from its EXIF data.
+bool timeFromClock(Experiment& experiment, const std::vector<std::string>& files,
                    std::string* error) {
   std::optional<std::int64_t> first, previous;
   for (const std::string& file : files) {
-    const std::optional<std::int64_t> seconds = secondsInName(file);
+    const std::optional<std::int64_t> seconds =
+        experiment.time_from_exif ? exifSeconds(file) : secondsInName(file);
+    if (!seconds && experiment.time_from_exif) {
+      *error = file +
+               " has no EXIF date and time (DateTimeOriginal) that can be read: give the "
+               "times with --times=FILE";
+      return false;
+    }
     if (!seconds) {
       *error = file +
                " has no date and time in its name (--time-from=names reads "
@@ -240,7 +249,9 @@ bool resolveTimes(Experiment& experiment, const std::vector<std::string>& files,
     return true;
   }
   experiment.image_clock.clear();
-  if (experiment.time_from_names) return timeFromNames(experiment, files, error);
+  if (experiment.time_from_names || experiment.time_from_exif) {
+    return timeFromClock(experiment, files, error);
+  }
   if (experiment.times_path.empty()) return true;
   std::map<std::string, const TimedFile*> listed;
   for (const TimedFile& row : experiment.listed_times) listed[baseName(row.file)] = &row;
@@ -285,6 +296,8 @@ std::string describe(const Experiment& experiment) {
         << experiment.times_path << "\n";
   } else if (experiment.time_from_names) {
     out << "times: from the date and time in each file name\n";
+  } else if (experiment.time_from_exif) {
+    out << "times: from each photograph's EXIF date and time\n";
   } else {
     out << "time: unknown (--interval=MINUTES or --times=FILE give one)\n";
   }

@@ -20,6 +20,7 @@ struct Experiment {
   std::string times_path;                  // --times
   std::vector<TimedFile> listed_times;     // its rows
   bool time_from_names = false;            // --time-from=names: the camera's clock in each name
+  bool time_from_exif = false;             // --time-from=exif: each photograph's EXIF time
   std::vector<double> image_hours;         // per image of the sequence, once resolved
   std::vector<std::string> image_clock;    // per image, ISO 8601, where the names give it
   std::string layout_path;                 // --layout
@@ -29,7 +30,7 @@ struct Experiment {
   std::string scale_source;                // "--px-per-mm", "--dpi" or "ruler ('m')"
 
   bool timesKnown() const {
-    return interval_minutes.has_value() || !times_path.empty() || time_from_names;
+    return interval_minutes.has_value() || !times_path.empty() || time_from_names || time_from_exif;
   }
   // The time of image k in hours; nothing when times are unknown.
   std::optional<double> hoursAt(unsigned k) const;

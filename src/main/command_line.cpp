@@ -139,12 +139,10 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
   } else if (name == "--control") {
     experiment.control = value;
   } else if (name == "--time-from") {
-    if (value == "exif") {
-      return "--time-from=exif is not available in this build: give --time-from=names, "
-             "--times=FILE or --interval=MINUTES";
+    if (value != "names" && value != "exif") {
+      return "invalid --time-from value " + value + ": give names or exif";
     }
-    if (value != "names") return "invalid --time-from value " + value + ": give names";
-    experiment.time_from_names = true;
+    (value == "names" ? experiment.time_from_names : experiment.time_from_exif) = true;
   } else if (name == "--px-per-mm" || name == "--dpi") {
     if (!parseBounded(value, kMinScale, kMaxScale, &number)) {
       return "invalid " + name + " value " + value + ": give a number from 0.000001 to 1000000";
@@ -156,7 +154,7 @@ std::string readExperimentOption(const StartupSettings::Option& option, StartupS
   }
   const int timeSources = (experiment.interval_minutes ? 1 : 0) +
                           (experiment.times_path.empty() ? 0 : 1) +
-                          (experiment.time_from_names ? 1 : 0);
+                          (experiment.time_from_names || experiment.time_from_exif ? 1 : 0);
   if (timeSources > 1) {
     return "give the time once: --interval, --times or --time-from, not two of them";
   }

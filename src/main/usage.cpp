@@ -40,7 +40,8 @@ const char* const kFullUsage =
     "  --record=<file>                write what you do in the windows to a session script\n"
     "  --interval=<minutes>           the time between two images\n"
     "  --times=<file>                 the time of each image, from a CSV file,time_h\n"
-    "  --time-from=names              the time of each image from the date and time in its name\n"
+    "  --time-from=names|exif         the time of each image from the date and time in its name,\n"
+    "                                 or in its EXIF data\n"
     "  --layout=<file>                what grows in each cell, from a CSV row,col,label\n"
     "  --control=<label>              the summary compares each label with this one\n"
     "  --px-per-mm=<number>           the image scale in pixels per millimetre\n"
@@ -59,7 +60,7 @@ const char* const kValidOptions =
     "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
     "--detect, --auto, --bright, cot=<text>, "
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
-    "--time-from=names, --layout=<file>, --control=<label>, --px-per-mm=<number>, "
+    "--time-from=names|exif, --layout=<file>, --control=<label>, --px-per-mm=<number>, "
     "--dpi=<number>";
 
 }  // namespace stemscan

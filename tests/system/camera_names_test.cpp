@@ -2,6 +2,7 @@
 // the names.
 #include <gtest/gtest.h>
 
+#include <exiv2/exiv2.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include "experiment/clock_names.h"
@@ -62,6 +63,45 @@ TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
             kExitUsage);
   EXPECT_TRUE(contains(out, "plate00.png has no date and time in its name")) << out;
   EXPECT_FALSE(testing::fileExists(dir.file("plain_len.txt")));
+}
+
+// Writes a JPEG of the plate at image t with the EXIF time `stamp` ("YYYY:MM:DD HH:MM:SS"; none
+// for an empty one).
+void photograph(const std::string& path, int t, const std::string& stamp) {
+  cv::imwrite(path, testing::seedlingPlate(testing::PlateSpec(), t));
+  if (stamp.empty()) return;
+  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+  image->readMetadata();
+  image->exifData()["Exif.Photo.DateTimeOriginal"] = stamp;
+  image->writeMetadata();
+}
+
+TEST(CameraNames, TimesFromThePhotographsExifData) {
+  testing::TempDir dir;
+  photograph(dir.file("shot00.jpg"), 0, "2010:02:19 23:30:00");
+  photograph(dir.file("shot01.jpg"), 1, "2010:02:20 01:00:00");
+  testing::writeFile(dir.file("session.txt"),
+                     testing::selectAllAndCalibrate(testing::PlateSpec()) + testing::spaceKeys(2));
+  std::string out;
+  ASSERT_EQ(runProgram(dir,
+                       {dir.file("shot00.jpg"), "1", "3", dir.file("out"), "--time-from=exif",
+                        "--script=" + dir.file("session.txt")},
+                       &out),
+            0)
+      << out;
+  EXPECT_TRUE(contains(out,
+                       "times from the EXIF data: shot00.jpg at 2010-02-19T23:30:00, "
+                       "shot01.jpg at 2010-02-20T01:00:00 (1.50 h later)"))
+      << out;
+  EXPECT_TRUE(contains(testing::readFile(dir.file("out.csv")), "shot01.jpg,1.5000,"));
+
+  photograph(dir.file("bare00.jpg"), 0, "");
+  EXPECT_EQ(runProgram(dir,
+                       {dir.file("bare00.jpg"), "1", "3", dir.file("bare"), "--time-from=exif",
+                        "--script=" + dir.file("session.txt")},
+                       &out),
+            kExitUsage);
+  EXPECT_TRUE(contains(out, "bare00.jpg has no EXIF date and time")) << out;
 }
 
 TEST(CameraNames, TheCommonStampsAreRead) {
