@@ -149,6 +149,13 @@ std::string writeSequence(const std::string& dir, const std::string& name, int n
   return first;
 }
 
+int runProgram(const TempDir& dir, const std::vector<std::string>& args, std::string* out) {
+  CapturedOutput output;
+  const int status = stemScanMain(args, dir.path());
+  if (out != nullptr) *out = output.out() + output.err();
+  return status;
+}
+
 SessionResult runSession(const TempDir& dir, const std::vector<std::string>& args,
                          const std::string& script) {
   const std::string scriptPath = dir.file("session.txt");

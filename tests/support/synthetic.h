@@ -91,6 +91,11 @@ struct SessionResult {
   std::string out;
   std::string err;
 };
+// Runs the whole program with the arguments (from the folder `dir`); what it printed, standard
+// output then standard error, goes to `out` where given.
+int runProgram(const TempDir& dir, const std::vector<std::string>& args,
+               std::string* out = nullptr);
+
 // Runs the whole program headless with the session script `script`, the given positional
 // arguments and options.
 SessionResult runSession(const TempDir& dir, const std::vector<std::string>& args,

@@ -14,14 +14,7 @@ namespace stemscan {
 namespace {
 
 using testing::contains;
-
-int runProgram(const testing::TempDir& dir, const std::vector<std::string>& args,
-               std::string* out) {
-  testing::CapturedOutput output;
-  const int status = stemScanMain(args, dir.path());
-  *out = output.out() + output.err();
-  return status;
-}
+using testing::runProgram;
 
 TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
   testing::TempDir dir;

@@ -15,18 +15,10 @@ namespace {
 
 using testing::contains;
 using testing::readFile;
+using testing::runProgram;
 
 const char* const kTables[] = {"_len.txt", "_or.txt", "_seg.txt",
                                "_tip.txt", ".csv",    "_contours.csv"};
-
-// Runs the program with the arguments; its output is kept from the console.
-int runProgram(const testing::TempDir& dir, const std::vector<std::string>& args,
-               std::string* out = nullptr) {
-  testing::CapturedOutput output;
-  const int status = stemScanMain(args, dir.path());
-  if (out != nullptr) *out = output.out() + output.err();
-  return status;
-}
 
 // A rendered 1 x 6 plate of `images` images as <dir>/<name>00.png ...; the first one's path.
 std::string renderedPlate(const testing::TempDir& dir, const std::string& name, int images,

@@ -16,14 +16,7 @@ namespace {
 using testing::contains;
 using testing::mouseLine;
 using testing::readFile;
-
-int runProgram(const testing::TempDir& dir, const std::vector<std::string>& args,
-               std::string* out = nullptr) {
-  testing::CapturedOutput output;
-  const int status = stemScanMain(args, dir.path());
-  if (out != nullptr) *out = output.out() + output.err();
-  return status;
-}
+using testing::runProgram;
 
 // The long table's lines of hypocotyl s, each split at its commas.
 std::vector<std::vector<std::string>> linesOf(const std::string& table, int s) {
