@@ -19,7 +19,7 @@ const char* const kFullUsage =
     "Measures seedling hypocotyls in a time-lapse of plate photographs: <image_file_name> is\n"
     "the first image of a numbered sequence, <nb_rows> x <nb_cols> the grid of seedlings,\n"
     "<out_file_name> the base name of the tables (<out>_len.txt, _or.txt, _seg.txt, _tip.txt,\n"
-    "<out>.csv, _contours.csv, _growth.csv, _growth.svg).\n"
+    "<out>.csv, _contours.csv, _growth.csv, _growth.svg, _summary.csv, _run.txt).\n"
     "\n"
     "options (in any order after the four arguments, each at most once but cot):\n"
     "  imagefile=<folder/prefix.ext>  also save one overlay image per analysed image\n"
