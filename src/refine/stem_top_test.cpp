@@ -29,6 +29,12 @@ TopRule ruleFor(const cv::Mat& mask, const Vec2& tracked, Vec2* top = nullptr) {
   return rule;
 }
 
+TEST(TopRules, AStemTooShortToMeasureEndsAtItsHighestPoint) {
+  Vec2 top;
+  EXPECT_EQ(ruleFor(stemUpTo(250), Vec2(100, 252), &top), TopRule::kShortPath);
+  EXPECT_NEAR(top.y, 250.0f, 6.0f);
+}
+
 TEST(TopRules, ABareStemEndsWhereItEnds) {
   Vec2 top;
   EXPECT_EQ(ruleFor(stemUpTo(120), Vec2(100, 125), &top), TopRule::kHookApex);
