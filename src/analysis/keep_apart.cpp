@@ -26,33 +26,38 @@ std::vector<ContourBefore> contoursBefore(const std::vector<Snake>& snakes) {
 
 std::vector<bool> keepApart(std::vector<Snake>& snakes, const std::vector<ContourBefore>& before,
                             const Thresholds& thresholds, float sharedShare) {
-  std::vector<bool> putBack(snakes.size(), false);
-  const int n = static_cast<int>(snakes.size());
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) {
-      if (!snakes[i].isInUse() || !snakes[j].isInUse() || putBack[i] || putBack[j]) continue;
-      const std::vector<Vec2> a = pointsOf(snakes[i]);
-      const std::vector<Vec2> b = pointsOf(snakes[j]);
-      const float wa = stemWidthAlong(thresholds.grey(), a, thresholdOf(thresholds, i));
-      const float wb = stemWidthAlong(thresholds.grey(), b, thresholdOf(thresholds, j));
-      if (!runsOnto(a, b, wa, sharedShare) && !runsOnto(b, a, wb, sharedShare)) continue;
+  const std::size_t n = snakes.size();
+  std::vector<bool> putBack(n, false);
+  // Each contour's points and stem width once, not once per pair.
+  std::vector<std::vector<Vec2>> points(n);
+  std::vector<float> width(n, 0.0f);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!snakes[i].isInUse()) continue;
+    points[i] = pointsOf(snakes[i]);
+    width[i] =
+        stemWidthAlong(thresholds.grey(), points[i], thresholdOf(thresholds, static_cast<int>(i)));
+  }
+  auto onto = [&](const std::vector<Vec2>& a, const std::vector<Vec2>& b, float wa, float wb) {
+    return runsOnto(a, b, wa, sharedShare) || runsOnto(b, a, wb, sharedShare);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = i + 1; j < n; ++j) {
+      if (points[i].empty() || points[j].empty() || putBack[i] || putBack[j]) continue;
+      if (!onto(points[i], points[j], width[i], width[j])) continue;
       // Both on one stem already before this image: nothing to choose between.
-      if (runsOnto(before[i].points, before[j].points, wa, sharedShare) ||
-          runsOnto(before[j].points, before[i].points, wb, sharedShare)) {
-        continue;
-      }
-      auto moved = [&](int k) {
-        const std::vector<Vec2>& was = before[static_cast<std::size_t>(k)].points;
-        return was.empty() ? 0.0f : norm(snakes[k].point(0) - was.front());
+      if (onto(before[i].points, before[j].points, width[i], width[j])) continue;
+      auto moved = [&](std::size_t k) {
+        const std::vector<Vec2>& was = before[k].points;
+        return was.empty() ? 0.0f : norm(points[k].front() - was.front());
       };
-      const int mover = moved(i) > moved(j) ? i : j;
-      const ContourBefore& was = before[static_cast<std::size_t>(mover)];
+      const std::size_t mover = moved(i) > moved(j) ? i : j;
+      const ContourBefore& was = before[mover];
       Snake& s = snakes[mover];
       s.clear();
       for (const Vec2& p : was.points) s.append(p);
       s.topTracker.pos = was.top;
       s.baseTracker.pos = was.base;
-      putBack[static_cast<std::size_t>(mover)] = true;
+      putBack[mover] = true;
     }
   }
   return putBack;

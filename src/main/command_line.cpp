@@ -18,7 +18,6 @@
 #include "gui/recording_window_system.h"
 #include "gui/scripted_window_system.h"
 #include "main/run_files.h"
-#include "merge/experiment_merge.h"
 #include "plate_analyzer/plate_analyzer.h"
 #include "util/frame_pool.h"
 #include "util/stop_signal.h"
@@ -312,30 +311,6 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
   }
   analyzer.setExperiment(settings.experiment);
   out << describe(settings.experiment) << std::flush;
-}
-
-int mergeMain(const std::vector<std::string>& args) {
-  MergeSettings settings;
-  std::vector<std::string> words(args.begin(), args.end());
-  if (words[0].rfind("--merge=", 0) == 0) {
-    words.insert(words.begin() + 1, words[0].substr(8));
-    words[0] = "--merge";
-  }
-  for (std::size_t k = 1; k < words.size(); ++k) {
-    if (words[k].rfind("--control=", 0) == 0 && words[k].size() > 10 && !settings.control) {
-      settings.control = words[k].substr(10);
-    } else if (settings.listPath.empty() && words[k].rfind("--", 0) != 0) {
-      settings.listPath = words[k];
-    } else {
-      std::cerr << "usage: stemScan --merge PLATES.csv [--control=LABEL]" << std::endl;
-      return kExitUsage;
-    }
-  }
-  if (settings.listPath.empty()) {
-    std::cerr << "usage: stemScan --merge PLATES.csv [--control=LABEL]" << std::endl;
-    return kExitUsage;
-  }
-  return mergeExperiment(settings, std::cout, std::cerr);
 }
 
 int stemScanMain(const std::vector<std::string>& args, const std::string& programDir) {

@@ -53,18 +53,19 @@ void PlateAnalyzer::restoreAll(unsigned t) {
   for (int i = 0; i < nb_snakes; ++i) flags_[i] = pipeline_.store().flagsOf(i, t);
 }
 
+bool PlateAnalyzer::isFlagged(int i) const {
+  const std::size_t k = static_cast<std::size_t>(i);
+  return k < flags_.size() && flags_[k] != 0 && !edited_[k];
+}
+
 cv::Scalar PlateAnalyzer::contourColour(int i, const cv::Scalar& plain) const {
   if (i == selected) return kSelectedColour;
-  const bool flagged = static_cast<std::size_t>(i) < flags_.size() && flags_[i] != 0 &&
-                       !edited_[static_cast<std::size_t>(i)];
-  return flagged ? kFlaggedColour : plain;
+  return isFlagged(i) ? kFlaggedColour : plain;
 }
 
 int PlateAnalyzer::flaggedCount() const {
   int n = 0;
-  for (int i = 0; i < nb_snakes; ++i) {
-    n += snakes()[i].isInUse() && contourColour(i, kRed) == kFlaggedColour ? 1 : 0;
-  }
+  for (int i = 0; i < nb_snakes; ++i) n += snakes()[i].isInUse() && isFlagged(i) ? 1 : 0;
   return n;
 }
 

@@ -328,6 +328,8 @@ class PlateAnalyzer {
   void resizeMainWindow();
 
   int nearestContour(const Vec2& p, ContourEnd end, bool inUseOnly, int exclude) const;
+  // The track checks flagged contour i on the image shown, and the user did not correct it.
+  bool isFlagged(int i) const;
   // True for a hypocotyl the user created (or one restored from the store): a grid cell never
   // used holds only scattered start-up points, which no click brings back.
   bool wasCreated(int i) const { return created_[static_cast<std::size_t>(i)]; }

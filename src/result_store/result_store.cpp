@@ -38,25 +38,30 @@ void ResultStore::markSkipped(unsigned t) {
   skipped[t] = true;
 }
 
+namespace {
+
+// Sets the mark of entry (s, t), growing the marks as needed; `none` is what every entry not
+// set holds, and setting it where nothing grew yet leaves the marks as they are.
+template <typename Mark>
+void setMark(std::vector<std::vector<Mark>>& marks, unsigned s, unsigned t, Mark value, Mark none) {
+  if (value == none && (s >= marks.size() || t >= marks[s].size())) return;
+  if (marks.size() <= s) marks.resize(static_cast<std::size_t>(s) + 1);
+  if (marks[s].size() <= t) marks[s].resize(static_cast<std::size_t>(t) + 1, none);
+  marks[s][t] = value;
+}
+
+}  // namespace
+
 void ResultStore::setCorrected(unsigned s, unsigned t, bool value) {
-  if (!value && (s >= corrected.size() || t >= corrected[s].size())) return;
-  if (corrected.size() <= s) corrected.resize(static_cast<std::size_t>(s) + 1);
-  if (corrected[s].size() <= t) corrected[s].resize(static_cast<std::size_t>(t) + 1, false);
-  corrected[s][t] = value;
+  setMark(corrected, s, t, value, false);
 }
 
 void ResultStore::setFlags(unsigned s, unsigned t, unsigned value) {
-  if (value == 0 && (s >= flags.size() || t >= flags[s].size())) return;
-  if (flags.size() <= s) flags.resize(static_cast<std::size_t>(s) + 1);
-  if (flags[s].size() <= t) flags[s].resize(static_cast<std::size_t>(t) + 1, 0u);
-  flags[s][t] = value;
+  setMark(flags, s, t, value, 0u);
 }
 
 void ResultStore::setBase(unsigned s, unsigned t, Base base) {
-  if (base == Base::kSeeded && (s >= bases.size() || t >= bases[s].size())) return;
-  if (bases.size() <= s) bases.resize(static_cast<std::size_t>(s) + 1);
-  if (bases[s].size() <= t) bases[s].resize(static_cast<std::size_t>(t) + 1, Base::kSeeded);
-  bases[s][t] = base;
+  setMark(bases, s, t, base, Base::kSeeded);
 }
 
 unsigned ResultStore::pointCount(unsigned s, unsigned t) const {
