@@ -6,9 +6,10 @@ set -euo pipefail
 # libopencv-contrib-dev brings the thinning of seedling shapes (libopencv-dev depends on it in
 # Debian 12; it is named for clarity); libboost-math-dev Student's t distribution for the
 # experiment's statistics; libexiv2-dev the photographs' EXIF times; xmllint checks the growth
-# plot.
+# plot; libcairo2-dev draws the figures to SVG, PDF and PNG from the same code; poppler-utils
+# (pdfinfo) lets the tests open the PDF figures.
 packages=(cmake g++ make pkg-config libopencv-dev libopencv-contrib-dev libboost-math-dev
-  libexiv2-dev libgtest-dev xvfb xdotool libxml2-utils)
+  libexiv2-dev libcairo2-dev libgtest-dev xvfb xdotool libxml2-utils poppler-utils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "export/exports.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "export/growth.h"
@@ -12,16 +13,23 @@ namespace stemscan {
 
 std::vector<std::string> Exports::fileNames(const std::string& base) {
   return {base + ".csv",        base + "_contours.csv", base + "_growth.csv",
-          base + "_growth.svg", base + "_summary.csv",  base + "_run.txt"};
+          base + "_growth.svg", base + "_summary.csv",  base + "_run.txt",
+          base + "_growth.pdf", base + "_growth.png"};
 }
 
 Exports::Exports(const std::string& base)
     : long_table_(fileNames(base)[0]),
       contours_(fileNames(base)[1]),
       growth_table_(fileNames(base)[2]),
-      growth_plot_(fileNames(base)[3]),
+      title_(std::filesystem::path(base).filename().string()),
+      figures_{fileNames(base)[3], fileNames(base)[6], fileNames(base)[7]},
       summary_(fileNames(base)[4]),
       run_record_(fileNames(base)[5]) {}
+
+namespace {
+constexpr FigureFormat kFigureFormats[] = {FigureFormat::kSvg, FigureFormat::kPdf,
+                                           FigureFormat::kPng};
+}  // namespace
 
 void Exports::writeRunRecord(const std::string& text) {
   run_written_ = true;
@@ -35,8 +43,12 @@ void Exports::rewrite(const ExportSources& sources) {
   write(sources, true);
   growth_failed_ = !writeFileWhole(growth_table_, growthTable(sources));
   if (growth_failed_) std::cerr << "cannot write file " << growth_table_ << std::endl;
-  plot_failed_ = !writeFileWhole(growth_plot_, growthPlot(sources));
-  if (plot_failed_) std::cerr << "cannot write file " << growth_plot_ << std::endl;
+  const GrowthFigure figure = plateGrowthFigure(sources, title_);
+  for (std::size_t f = 0; f < figures_.size(); ++f) {
+    const std::string bytes = drawGrowthFigure(figure, kFigureFormats[f], kGrowthPlotMark);
+    figure_failed_[f] = bytes.empty() || !writeFileWhole(figures_[f], bytes);
+    if (figure_failed_[f]) std::cerr << "cannot write file " << figures_[f] << std::endl;
+  }
   summary_failed_ =
       !writeFileWhole(summary_, summaryTable(labelGroups(sources), sources.experiment.control,
                                              sources.experiment.timesKnown() ? "h" : "image"));
@@ -60,8 +72,9 @@ void Exports::write(const ExportSources& sources, bool whole) {
 }
 
 std::vector<std::string> Exports::names() const {
-  std::vector<std::string> all = {long_table_.name(), contours_.name(), growth_table_, growth_plot_,
-                                  summary_};
+  std::vector<std::string> all = {long_table_.name(), contours_.name(), growth_table_};
+  all.insert(all.end(), figures_.begin(), figures_.end());
+  all.push_back(summary_);
   if (run_written_) all.push_back(run_record_);
   return all;
 }
@@ -72,8 +85,8 @@ std::vector<std::string> Exports::foreignFiles() const {
       {long_table_.name(), {"image,file,time_h,hypocotyl,"}},
       {contours_.name(), {contoursHeader()}},
       {growth_table_, {"hypocotyl,row,col,label,"}},
-      {growth_plot_,
-       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + std::string(kGrowthPlotMark),
+      {figures_[0],
+       {figurePrefix(FigureFormat::kSvg, kGrowthPlotMark),
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
         "version=\"1.1\" width=\"760\" height=\"480\""}},
       {summary_, {"label,n,suspect_left_out,"}},
@@ -81,6 +94,13 @@ std::vector<std::string> Exports::foreignFiles() const {
   std::vector<std::string> foreign;
   for (const auto& [name, signatures] : outputs) {
     if (!mayReplace(name, signatures)) foreign.push_back(name);
+  }
+  for (std::size_t f = 1; f < figures_.size(); ++f) {
+    const FigureFormat format = kFigureFormats[f];
+    if (!mayReplaceHolding(figures_[f], figurePrefix(format, kGrowthPlotMark),
+                           figureMarkText(format, kGrowthPlotMark))) {
+      foreign.push_back(figures_[f]);
+    }
   }
   return foreign;
 }
@@ -90,7 +110,9 @@ std::vector<std::string> Exports::failedNames() const {
   if (long_table_.failed()) failed.push_back(long_table_.name());
   if (contours_.failed()) failed.push_back(contours_.name());
   if (growth_failed_) failed.push_back(growth_table_);
-  if (plot_failed_) failed.push_back(growth_plot_);
+  for (std::size_t f = 0; f < figures_.size(); ++f) {
+    if (figure_failed_[f]) failed.push_back(figures_[f]);
+  }
   if (summary_failed_) failed.push_back(summary_);
   if (run_failed_) failed.push_back(run_record_);
   return failed;

@@ -1,7 +1,7 @@
 // The publishable outputs beside the four tables: the long table <out>.csv and the contours
 // <out>_contours.csv, kept current image by image like the tables, and the growth table
-// <out>_growth.csv, plot <out>_growth.svg and summary per label <out>_summary.csv, written
-// whole when the tables are rewritten, and
+// <out>_growth.csv, growth figure <out>_growth.{svg,pdf,png} and summary per label
+// <out>_summary.csv, written whole when the tables are rewritten, and
 // the run record <out>_run.txt, written at the end of a run.
 #pragma once
 
@@ -22,8 +22,8 @@ class Exports {
   // The first line of a run record.
   static constexpr const char* kRunRecordMark = "# StemScan run record";
 
-  // The files under `base`: <base>.csv, _contours.csv, _growth.csv, _growth.svg, _summary.csv
-  // and _run.txt.
+  // The files under `base`: <base>.csv, _contours.csv, _growth.csv, _growth.svg, _summary.csv,
+  // _run.txt, _growth.pdf and _growth.png.
   static std::vector<std::string> fileNames(const std::string& base);
 
   // Appends the lines of the images stored since the last writing.
@@ -46,14 +46,15 @@ class Exports {
   AppendableFile long_table_;
   AppendableFile contours_;
   std::string growth_table_;
-  std::string growth_plot_;
+  std::string title_;                   // the plate's name on its figure
+  std::array<std::string, 3> figures_;  // SVG, PDF, PNG
   std::string summary_;
   std::string run_record_;
   bool run_written_ = false;
   bool run_failed_ = false;
   bool summary_failed_ = false;
   bool growth_failed_ = false;
-  bool plot_failed_ = false;
+  std::array<bool, 3> figure_failed_{};
 };
 
 }  // namespace stemscan

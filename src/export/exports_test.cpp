@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <opencv2/imgcodecs.hpp>
 
 #include "experiment/csv.h"
 #include "support/headless_run.h"
@@ -140,7 +141,9 @@ TEST(GrowthTable, RateOfAPlateOfKnownGrowthWithinOnePercent) {
                         ",rate_px_per_h,rate_mm_per_h,r2,growth_mm,suspect_left_out,time_unit\n"));
 }
 
-TEST(GrowthPlot, IsValidSvgWithOneLinePerHypocotyl) {
+// The figure in its three forms: an SVG that parses, a PDF a reader opens and whose text names
+// the labels and the axes, and a 300 dpi PNG of the stated size.
+TEST(GrowthFigure, SvgPdfAndPngShowOneLinePerHypocotyl) {
   PlateSpec plate;
   plate.cols = 3;
   HeadlessRun run(plate, 4);
@@ -149,20 +152,33 @@ TEST(GrowthPlot, IsValidSvgWithOneLinePerHypocotyl) {
                     {"--layout=" + run.dir().file("layout.csv")}),
             0);
   const std::string svg = run.dir().file("out_growth.svg");
-  // xmllint comes with the test set-up (libxml2-utils).
+  // xmllint and pdftotext come with the test set-up (libxml2-utils, poppler-utils).
   EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0);
+  // Each hypocotyl is one thin line in the length panel and one in the elongation panel.
   const std::string text = readFile(svg);
   std::size_t lines = 0;
-  for (std::size_t at = text.find("class=\"hypocotyl\""); at != std::string::npos;
-       at = text.find("class=\"hypocotyl\"", at + 1)) {
+  for (std::size_t at = text.find("stroke-width:0.8;"); at != std::string::npos;
+       at = text.find("stroke-width:0.8;", at + 1)) {
     ++lines;
   }
-  EXPECT_EQ(lines, 3u);
-  EXPECT_TRUE(testing::contains(text, "a &amp; b"));
+  EXPECT_EQ(lines, 6u);
+
+  const std::string pdf = run.dir().file("out_growth.pdf");
+  const std::string words = run.dir().file("words.txt");
+  ASSERT_EQ(std::system(("pdftotext " + pdf + " " + words).c_str()), 0);
+  const std::string shown = readFile(words);
+  for (const char* expected :
+       {"out", "a & b (n=1)", "<c> (n=1)", "(no label) (n=1)", "elongation (px)", "image"}) {
+    EXPECT_TRUE(testing::contains(shown, expected)) << expected << " in\n" << shown;
+  }
   // The bases hang where the contours were seeded: the lengths are the contours', not yet
   // whole hypocotyls' (row bottoms would make them so).
-  EXPECT_TRUE(testing::contains(text, "contour length (px)"));
-  EXPECT_TRUE(testing::contains(text, "class=\"band\""));
+  EXPECT_TRUE(testing::contains(shown, "contour length (px)")) << shown;
+
+  const cv::Mat png = cv::imread(run.dir().file("out_growth.png"));
+  ASSERT_FALSE(png.empty());
+  EXPECT_EQ(png.cols, 3000);
+  EXPECT_EQ(png.rows, 1350);
 }
 
 }  // namespace

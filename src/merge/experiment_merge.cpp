@@ -8,7 +8,9 @@
 
 #include "experiment/csv.h"
 #include "export/export_sources.h"
+#include "export/growth_plot.h"
 #include "export/summary_table.h"
+#include "merge/experiment_figure.h"
 #include "result_store/appendable_file.h"
 #include "result_store/file_owner.h"
 
@@ -68,6 +70,11 @@ struct Plate {
   Table growth;
 };
 
+constexpr std::pair<FigureFormat, const char*> kFigures[] = {
+    {FigureFormat::kSvg, "experiment_growth.svg"},
+    {FigureFormat::kPdf, "experiment_growth.pdf"},
+    {FigureFormat::kPng, "experiment_growth.png"}};
+
 }  // namespace
 
 int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostream& err) {
@@ -124,6 +131,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
   std::string rowsHeader, growthHeader;
   std::map<std::string, LabelGroup> groups;
   std::vector<std::string> units;
+  std::vector<PlateRows> figureRows;
   int included = 0;
   for (Plate& plate : plates) {
     if (!plate.why.empty()) continue;
@@ -136,6 +144,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
       continue;
     }
     ++included;
+    figureRows.push_back({plate.name, plate.rows.header, plate.rows.lines});
     const std::string name = csvField(plate.name);
     for (const std::string& line : plate.rows.lines) rows += name + "," + line + "\n";
     std::vector<std::string> head;
@@ -181,7 +190,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
       err << "plate " << plate.name << " left out: " << plate.why << std::endl;
     }
   }
-  const std::vector<std::pair<std::string, std::string>> files = {
+  std::vector<std::pair<std::string, std::string>> files = {
       {"experiment.csv", rowsHeader.empty() ? "" : "plate," + rowsHeader + "\n" + rows},
       {"experiment_growth.csv",
        growthHeader.empty() ? "" : "plate," + growthHeader + "\n" + growth},
@@ -201,6 +210,25 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
     return 2;
   }
   bool written = true;
+  const GrowthFigure figure =
+      experimentGrowthFigure(fs::path(settings.listPath).stem().string(), figureRows);
+  for (const auto& [format, name] : kFigures) {
+    const std::string path = (folder / name).string();
+    if (!mayReplaceHolding(path, figurePrefix(format, kGrowthPlotMark),
+                           figureMarkText(format, kGrowthPlotMark))) {
+      err << path << " exists and was not written by StemScan: it is left as it is; move it away"
+          << std::endl;
+      return 2;
+    }
+    if (figure.curves.empty()) continue;
+    const std::string bytes = drawGrowthFigure(figure, format, kGrowthPlotMark);
+    if (bytes.empty()) {
+      err << "cannot draw " << path << std::endl;
+      written = false;
+      continue;
+    }
+    files.emplace_back(name, bytes);
+  }
   for (const auto& [name, text] : files) {
     const std::string path = (folder / name).string();
     if (text.empty()) continue;

@@ -23,6 +23,19 @@ bool mayReplace(const std::string& path, const std::vector<std::string>& signatu
   return false;
 }
 
+bool mayReplaceHolding(const std::string& path, const std::string& prefix,
+                       const std::string& mark) {
+  if (!mayReplace(path, {prefix})) return false;
+  // A figure of ours is small; a file this large is not one.
+  constexpr std::size_t kLargest = 64u << 20;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return true;  // nothing there
+  std::string text(kLargest, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(kLargest));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return text.find(mark) != std::string::npos;
+}
+
 bool samePath(const std::string& a, const std::string& b) {
   std::error_code error;
   const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);

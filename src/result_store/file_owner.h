@@ -11,6 +11,9 @@ namespace stemscan {
 // True when nothing is at `path`, or a regular file whose first bytes start with one of
 // `signatures`; false for a user's file, a folder or a symbolic link.
 bool mayReplace(const std::string& path, const std::vector<std::string>& signatures);
+// The same for files whose mark stands further in (a PDF's creator, a PNG's text chunk): true
+// when nothing is at `path`, or a regular file that starts with `prefix` and holds `mark`.
+bool mayReplaceHolding(const std::string& path, const std::string& prefix, const std::string& mark);
 
 // True when `a` and `b` name the same file (or would, once created).
 bool samePath(const std::string& a, const std::string& b);

@@ -2,7 +2,9 @@
 // the statistics of each label and a failed plate named and left out.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <opencv2/imgcodecs.hpp>
 
 #include "experiment/csv.h"
 #include "main/command_line.h"
@@ -85,6 +87,25 @@ TEST(ExperimentMerge, ThreePlatesOfLabelsMakeOneExperimentAndItsStatistics) {
   EXPECT_LT(std::stod(mut[19]), 0.01) << summary;  // 20 % faster than the control
   EXPECT_GT(std::stod(wt2[19]), 0.05) << summary;  // as fast as the control
   EXPECT_EQ(wt[20], "h");
+
+  // The figure: a PDF a reader opens (pdftotext, from poppler-utils) naming each label with its
+  // n, a PNG of 10 x 4.5 inches at 300 dpi, an SVG with each seedling's line in both panels.
+  const std::string words = dir.file("words.txt");
+  ASSERT_EQ(std::system(("pdftotext " + dir.file("experiment_growth.pdf") + " " + words).c_str()),
+            0);
+  for (const char* expected :
+       {"plates", "wt (n=6)", "wt2 (n=6)", "mut (n=6)", "time (h)", "elongation (px)", "C:5"}) {
+    EXPECT_TRUE(contains(readFile(words), expected)) << expected;
+  }
+  const cv::Mat png = cv::imread(dir.file("experiment_growth.png"));
+  EXPECT_EQ(png.size(), cv::Size(3000, 1350));
+  const std::string svg = readFile(dir.file("experiment_growth.svg"));
+  std::size_t lines = 0;
+  for (std::size_t at = svg.find("stroke-width:0.8;"); at != std::string::npos;
+       at = svg.find("stroke-width:0.8;", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 2u * 18u);
 }
 
 }  // namespace

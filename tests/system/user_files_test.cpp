@@ -57,11 +57,13 @@ TEST_F(UserFiles, AnOutputThatIsAnInputOfTheRunIsRefusedBeforeAnythingIsWritten)
 }
 
 TEST_F(UserFiles, OfTheOutputsNamesAreLeftAloneAndNamed) {
-  // A user's table, a plot, a folder and a link, each where an output would go.
+  // A user's table, figures, a folder and a link, each where an output would go.
   testing::writeFile(dir_.file("victim.txt"), "keep me\n");
   const std::vector<std::pair<std::string, std::string>> userFiles = {
       {"res.csv", "genotype,height\nCol-0,3\n"},
       {"res_growth.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n"},
+      {"res_growth.pdf", "%PDF-1.4\n% a figure of mine\n"},
+      {"res_growth.png", std::string("\x89PNG\r\n\x1a\n", 8) + "mine"},
       {"res_growth.csv", "hypocotyl,my own notes\n"}};
   for (const auto& [name, text] : userFiles) {
     testing::writeFile(dir_.file(name), text);
