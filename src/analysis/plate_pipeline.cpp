@@ -128,7 +128,7 @@ void PlatePipeline::track(const TrackingSettings& settings, int endMode) {
   tracking_ = settings;
   const std::vector<ContourBefore> before =
       settings.refine ? contoursBefore(snakes_) : std::vector<ContourBefore>();
-  trackAndFit(
+  at_collar_ = trackAndFit(
       snakes_, thresholds_, base_set_, settings, endMode, random_,
       [this](int i) { return context(i); }, std::cout, std::cerr);
   put_back_.assign(snakes_.size(), false);
@@ -194,6 +194,7 @@ ResultStore::Base PlatePipeline::baseOf(int i) const {
       return Base::kImageEdge;
     }
   }
+  if (static_cast<std::size_t>(i) < at_collar_.size() && at_collar_[i]) return Base::kCollar;
   return tracking_.movingBase ? Base::kTracked : Base::kSeeded;
 }
 

@@ -132,8 +132,9 @@ class PlatePipeline {
   std::vector<Snake> snakes_;
   Thresholds thresholds_;
   std::vector<bool> base_set_;
-  TrackingSettings tracking_;   // as the hypocotyls were last tracked
-  std::vector<bool> put_back_;  // off another's stem, at the image tracked last
+  TrackingSettings tracking_;    // as the hypocotyls were last tracked
+  std::vector<bool> put_back_;   // off another's stem, at the image tracked last
+  std::vector<bool> at_collar_;  // the refined fit found the base at the collar, ditto
   CheckSettings checks_;
   std::unique_ptr<ImgGrabber> grabber_;
   cv::Size frame_size_;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "detect/long_lines.h"
 #include "refine/stem_refiner.h"
 
 namespace stemscan {
@@ -113,11 +114,13 @@ void placeEnds(Snake& s) {
   }
 }
 
-void trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds,
-                 const std::vector<bool>& baseSet, const TrackingSettings& settings, int endMode,
-                 RandomSource& random, const std::function<std::string(int)>& context,
-                 std::ostream& messages, std::ostream& errors) {
-  if (thresholds.mask().empty()) return;
+std::vector<bool> trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds,
+                              const std::vector<bool>& baseSet, const TrackingSettings& settings,
+                              int endMode, RandomSource& random,
+                              const std::function<std::string(int)>& context,
+                              std::ostream& messages, std::ostream& errors) {
+  std::vector<bool> atCollar(snakes.size(), false);
+  if (thresholds.mask().empty()) return atCollar;
   const int nb_snakes = static_cast<int>(snakes.size());
   std::vector<int> inUse;
   for (int i = 0; i < nb_snakes; ++i) {
@@ -140,6 +143,7 @@ void trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds,
   std::vector<std::ostringstream> out(inUse.size());
   std::vector<std::ostringstream> err(inUse.size());
   std::vector<char> refined(inUse.size(), 0);  // written from both threads: no bit packing
+  std::vector<char> collar(inUse.size(), 0);
   for (const std::vector<std::size_t>& group : sharing) {
     thresholds.makeMasksFor(inUse[group.front()]);
     const cv::Mat& mask = thresholds.mask();
@@ -158,12 +162,16 @@ void trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds,
       continue;
     }
     // The refined fit falls back on the plain one where it finds no stem.
+    const cv::Mat stems = withoutLongLines(mask, settings.lineShare);
     inTwoStepsOnTwoThreads(group.size(), track, [&](std::size_t n) {
       const std::size_t j = group[n];
       const BaseKind base = !baseSet[static_cast<std::size_t>(inUse[j])] ? BaseKind::kFound
                             : settings.movingBase                        ? BaseKind::kTracked
                                                                          : BaseKind::kSet;
-      refined[j] = refineOnStem(snakes[inUse[j]], mask, thresholds.grey(), base);
+      RefineReport report;
+      refined[j] =
+          refineOnStem(snakes[inUse[j]], stems, thresholds.grey(), base, RefineSettings(), &report);
+      collar[j] = refined[j] && report.collar;
     });
   }
 
@@ -188,6 +196,8 @@ void trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds,
       snakes[inUse[j]].optimiseInOrders(thresholds.mask(), orders[j]);
     });
   }
+  for (std::size_t k = 0; k < inUse.size(); ++k) atCollar[inUse[k]] = collar[k] != 0;
+  return atCollar;
 }
 
 }  // namespace stemscan

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "detect/long_lines.h"
 #include "detect/seedling_top.h"
 
 namespace stemscan {
@@ -90,33 +91,6 @@ int otsu(const cv::Mat& histogram) {
     }
   }
   return (first + last) / 2;
-}
-
-// The pixels of `mask` on lines longer than `lineShare` of the image's side that run across it
-// (or down it) nearly straight. Each direction is looked for on the mask pooled eight to one
-// across the lines (a pixel set where any of its eight is), so that a line slightly tilted or
-// bowed still runs along one pooled row or column.
-cv::Mat longLines(const cv::Mat& mask, float lineShare) {
-  constexpr int kPool = 8;
-  auto along = [&](bool horizontal) {
-    const cv::Size pooled = horizontal ? cv::Size(mask.cols, (mask.rows + kPool - 1) / kPool)
-                                       : cv::Size((mask.cols + kPool - 1) / kPool, mask.rows);
-    cv::Mat small;
-    cv::resize(mask, small, pooled, 0, 0, cv::INTER_AREA);
-    small = small > 0;
-    const int length = std::max(3, cvRound(lineShare * (horizontal ? mask.cols : mask.rows)));
-    // Outside the image nothing is set: a stem that runs off the picture is not a line.
-    cv::morphologyEx(small, small, cv::MORPH_OPEN,
-                     cv::getStructuringElement(
-                         cv::MORPH_RECT, horizontal ? cv::Size(length, 1) : cv::Size(1, length)),
-                     cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
-    cv::Mat lines;
-    cv::resize(small, lines, mask.size(), 0, 0, cv::INTER_NEAREST);
-    return lines;
-  };
-  cv::Mat lines = (along(true) | along(false)) & mask;
-  cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-  return lines;
 }
 
 // The shape with its holes of less than `area` pixels filled.

@@ -15,25 +15,10 @@ namespace {
 using testing::HeadlessRun;
 using testing::mouseLine;
 using testing::PlateSpec;
+using testing::readCsv;
 using testing::readFile;
 using testing::selectAllAndCalibrate;
 using testing::spaceKeys;
-
-// A CSV file as rows of fields by column name.
-std::vector<std::map<std::string, std::string>> readCsv(const std::string& path) {
-  const std::vector<std::string> lines = testing::lines(readFile(path));
-  std::vector<std::map<std::string, std::string>> rows;
-  std::vector<std::string> header;
-  std::vector<std::string> fields;
-  EXPECT_TRUE(!lines.empty() && splitCsvLine(lines[0], &header)) << path;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    EXPECT_TRUE(splitCsvLine(lines[i], &fields) && fields.size() == header.size()) << lines[i];
-    std::map<std::string, std::string> row;
-    for (std::size_t k = 0; k < header.size() && k < fields.size(); ++k) row[header[k]] = fields[k];
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 

@@ -12,7 +12,8 @@ const char* lengthNameOf(const ExportSources& sources) {
     for (unsigned t = 0; t < sources.images(); ++t) {
       if (sources.contour(s, t).empty()) continue;
       const ResultStore::Base base = sources.store.baseOf(s, t);
-      allPlaced = allPlaced && base == ResultStore::Base::kPlaced;
+      allPlaced =
+          allPlaced && (base == ResultStore::Base::kPlaced || base == ResultStore::Base::kCollar);
       atEdge = atEdge || base == ResultStore::Base::kImageEdge;
     }
   }

@@ -15,8 +15,8 @@ namespace stemscan {
 extern const char* const kGrowthPlotMark;
 
 // What the lengths are, named by their bases: a hypocotyl's only where every base was placed by
-// the user; a visible stem's where a base stands at the image's edge (the stem runs off the
-// picture); otherwise the contour's, from where its base was seeded or tracked.
+// the user or found at the collar; a visible stem's where a base stands at the image's edge (the
+// stem runs off the picture); otherwise the contour's, from where its base was seeded or tracked.
 const char* lengthName(bool allPlaced, bool atEdge);
 
 // The plate's figure, under `title` (the plate's name).

@@ -40,6 +40,8 @@ const char* baseName(ResultStore::Base base) {
       return "tracked";
     case ResultStore::Base::kImageEdge:
       return "image_edge";
+    case ResultStore::Base::kCollar:
+      return "collar";
     case ResultStore::Base::kSeeded:
       break;
   }

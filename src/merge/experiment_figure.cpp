@@ -60,7 +60,7 @@ GrowthFigure experimentGrowthFigure(const std::string& title,
       Measurement m{*image, hours.value_or(0.0), *px, mm.value_or(0.0)};
       timed = timed && hours;
       scaled = scaled && mm;
-      allPlaced = allPlaced && f[at["base"]] == "placed";
+      allPlaced = allPlaced && (f[at["base"]] == "placed" || f[at["base"]] == "collar");
       atEdge = atEdge || f[at["base"]] == "image_edge";
       measured[tag].push_back(m);
     }

@@ -15,6 +15,14 @@ std::string RefineSettings::Check() const {
     return "levelTolerance, lighterStem and climbAboveTracked must not be negative";
   }
   if (specks < 0) return "specks must not be negative";
+  if (!(collarStemFrom >= 0.0f && collarStemFrom < collarStemTo && collarStemTo <= 1.0f)) {
+    return "collarStemFrom and collarStemTo must be shares with collarStemFrom the smaller";
+  }
+  if (!(collarNarrowing > 0.0f && collarNarrowing < 1.0f) || !(collarShare > 0.0f) ||
+      !(collarShare <= 1.0f) || !(collarRun > 0.0f) || !(collarEven > 0.0f) ||
+      !(collarEven <= 1.0f) || !(collarRootContrast > 0.0f)) {
+    return "collarNarrowing, collarShare and collarEven must be shares, collarRun positive";
+  }
   return "";
 }
 

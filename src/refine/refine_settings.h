@@ -24,6 +24,19 @@ struct RefineSettings {
   float climbAboveTracked = 0.5f;  // stem radii a merged hook's apex may lie above the tracked
                                    // top, at most
   int specks = 5;  // light specks next to the contour from which the mask is cleaned first
+  // The collar, where nobody set the base. The stem's radius is measured between these shares
+  // of the centreline from the top. The root is all the line below the collar, collarShare of
+  // it narrower than collarNarrowing of the stem's width over collarRun stem widths above it,
+  // where the stem is even (a quarter of them no narrower than collarEven of that width).
+  float collarStemFrom = 0.15f;
+  float collarStemTo = 0.5f;
+  float collarNarrowing = 0.7f;
+  float collarShare = 0.8f;
+  float collarRun = 3.0f;
+  float collarEven = 0.8f;
+  // Or the stem's line ends and a root goes on below it: darker than its background by this
+  // share of the stem's contrast, over collarShare of collarRun stem widths.
+  float collarRootContrast = 0.15f;
 };
 
 }  // namespace stemscan

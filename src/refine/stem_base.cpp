@@ -9,17 +9,24 @@ namespace stemscan {
 namespace {
 
 // The deepest pixel of the dark run through (or nearest to) tube pixel q along its row, within
-// reach (the first of equals nearest to q); -1 where there is none.
+// reach (of two runs equally near, the left one); -1 where there is none. The run is the one
+// nearest q, not the deepest in reach: a stem standing close beside another keeps its own.
 int deepestOnRow(const Tube& tube, cv::Point q, int reach) {
-  int best = -1;
-  float bestDepth = 0.0f;
-  for (int dx = 0; dx <= reach; ++dx) {
+  int start = -1;
+  for (int dx = 0; dx <= reach && start < 0; ++dx) {
     for (int x : {q.x - dx, q.x + dx}) {
-      const float d = tube.depth(x, q.y);
-      if (d > bestDepth + 1e-3f) {
-        bestDepth = d;
-        best = x;
+      if (tube.depth(x, q.y) > 0.0f) {
+        start = x;
+        break;
       }
+    }
+  }
+  if (start < 0) return -1;
+  // Along the run to its deepest pixel (the first of equals nearest to where it was entered).
+  int best = start;
+  for (int step : {-1, 1}) {
+    for (int x = start + step; tube.depth(x, q.y) > 0.0f && std::abs(x - q.x) <= reach; x += step) {
+      if (tube.depth(x, q.y) > tube.depth(best, q.y) + 1e-3f) best = x;
     }
   }
   return best;

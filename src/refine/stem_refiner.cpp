@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "refine/stem_base.h"
+#include "refine/stem_collar.h"
 #include "refine/stem_loop.h"
 #include "refine/stem_top.h"
 #include "refine/stem_tube.h"
@@ -208,7 +209,7 @@ int specksAlong(const cv::Mat& mask, const std::vector<Vec2>& line) {
 }  // namespace
 
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
-                  const RefineSettings& settings, TopRule* decided) {
+                  const RefineSettings& settings, RefineReport* report) {
   if (snake.pointCount() < 2 || mask.empty() || mask.type() != CV_8UC1) return false;
   if (!settings.Check().empty()) return false;
   std::vector<Vec2> line(snake.points.begin(), snake.points.begin() + snake.pointCount());
@@ -279,13 +280,22 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
     }
   }
   if (centreline.empty()) return false;
+  // Where nobody set the base, the hypocotyl ends at its collar when the root shows below it;
+  // otherwise where its stem ends, or at the image's edge.
+  bool collar = false;
+  if (baseKind == BaseKind::kFound) {
+    const Collar found = collarOnCentreline(tube, grey, centreline, settings);
+    if (found.found) centreline = Contour(centreline).upTo(found.at);
+    collar = found.found;
+    total = Contour(centreline).length();
+  }
   const int n = std::clamp(static_cast<int>(std::lround(total / settings.pointSpacing)) + 1,
                            settings.minPoints, Snake::kMaxPoints);
   snake.clear();
   for (const Vec2& p : Contour(std::move(centreline)).resampled(n)) snake.append(p);
   snake.topTracker.pos = snake.point(0);
   snake.baseTracker.pos = snake.lastPoint();
-  if (decided != nullptr) *decided = rule;
+  if (report != nullptr) *report = RefineReport{rule, collar};
   return true;
 }
 

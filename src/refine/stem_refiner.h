@@ -28,13 +28,21 @@ enum class BaseKind {
   kTracked,
 };
 
+// What a refined fit decided.
+struct RefineReport {
+  TopRule rule = TopRule::kShortPath;  // which rule put the top (see topOnPath)
+  bool collar = false;  // the base was found at the collar (or where the stem ends below)
+};
+
 // Fits `snake` on the stem in `mask` (8-bit; the stem dark, below 128, the background light),
 // its base as `baseKind` says; `grey`, the image `mask` was thresholded from, tells a closed
 // hook's stem from its cotyledons where the two touch (none where empty). The trackers' positions
 // follow the ends. False, leaving the snake as it was, where no stem joins the base to the top's
-// surroundings, or where `settings` fail their Check().
-// `decided`, where given, tells which rule put the top (see topOnPath).
+// surroundings, or where `settings` fail their Check(). A base nobody set is put at the
+// collar where the stem narrows into a visible root, else where the stem ends below or leaves
+// the image. `report`, where given, tells what the fit decided.
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
-                  const RefineSettings& settings = RefineSettings(), TopRule* decided = nullptr);
+                  const RefineSettings& settings = RefineSettings(),
+                  RefineReport* report = nullptr);
 
 }  // namespace stemscan

@@ -23,10 +23,10 @@ TopRule ruleFor(const cv::Mat& mask, const Vec2& tracked, Vec2* top = nullptr) {
   for (int k = 0; k <= 10; ++k) {
     s.append(tracked + (Vec2(100.0f, 275.0f) - tracked) * (static_cast<float>(k) / 10.0f));
   }
-  TopRule rule = TopRule::kShortPath;
-  EXPECT_TRUE(refineOnStem(s, mask, cv::Mat(), BaseKind::kSet, RefineSettings(), &rule));
+  RefineReport report;
+  EXPECT_TRUE(refineOnStem(s, mask, cv::Mat(), BaseKind::kSet, RefineSettings(), &report));
   if (top != nullptr) *top = s.point(0);
-  return rule;
+  return report.rule;
 }
 
 TEST(TopRules, AStemTooShortToMeasureEndsAtItsHighestPoint) {

@@ -38,7 +38,7 @@ class ResultStore {
     return s < flags.size() && t < flags[s].size() ? flags[s][t] : 0u;
   }
   // Where the base of the contour stored for hypocotyl s at image t comes from.
-  enum class Base : unsigned char { kSeeded, kPlaced, kTracked, kImageEdge };
+  enum class Base : unsigned char { kSeeded, kPlaced, kTracked, kImageEdge, kCollar };
   void setBase(unsigned s, unsigned t, Base base);
   Base baseOf(unsigned s, unsigned t) const {
     return s < bases.size() && t < bases[s].size() ? bases[s][t] : Base::kSeeded;

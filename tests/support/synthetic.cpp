@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 #include <random>
 
+#include "experiment/csv.h"
 #include "main/command_line.h"
 
 namespace stemscan::testing {
@@ -105,6 +106,21 @@ std::vector<std::string> lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) out.push_back(line);
   return out;
+}
+
+std::vector<std::map<std::string, std::string>> readCsv(const std::string& path) {
+  const std::vector<std::string> all = lines(readFile(path));
+  std::vector<std::map<std::string, std::string>> rows;
+  std::vector<std::string> header;
+  std::vector<std::string> fields;
+  EXPECT_TRUE(!all.empty() && splitCsvLine(all[0], &header)) << path;
+  for (std::size_t i = 1; i < all.size(); ++i) {
+    EXPECT_TRUE(splitCsvLine(all[i], &fields) && fields.size() == header.size()) << all[i];
+    std::map<std::string, std::string> row;
+    for (std::size_t k = 0; k < header.size() && k < fields.size(); ++k) row[header[k]] = fields[k];
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <opencv2/core/mat.hpp>
 #include <sstream>
 #include <string>
@@ -61,6 +62,8 @@ class CapturedOutput {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 std::vector<std::string> lines(const std::string& text);
+// A CSV file as rows of fields by column name.
+std::vector<std::map<std::string, std::string>> readCsv(const std::string& path);
 bool fileExists(const std::string& path);
 bool contains(const std::string& text, const std::string& part);
 

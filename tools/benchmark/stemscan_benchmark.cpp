@@ -31,6 +31,8 @@ struct Condition {
   std::string format = "png";
   bool movingBase = false;  // the plate moves: let the bases follow it (--base)
   int threshold = 120;      // the one set in the calibration window
+  bool rowBottoms = true;   // the session puts each row's bottom on its bases
+  bool bright = false;      // light seedlings on a dark plate (--bright)
 };
 
 std::vector<Condition> conditions() {
@@ -74,6 +76,41 @@ std::vector<Condition> conditions() {
   // Lower thresholds than the plates' midway grey: the stems and cotyledons thin out in the mask.
   add("threshold 90", [](Condition& c) { c.threshold = 90; });
   add("threshold 75", [](Condition& c) { c.threshold = 75; });
+  // Whole dark-grown seedlings, a dark root with hairs below the collar, sliding 100 px down
+  // the picture as they grow; nobody puts the bases.
+  add("whole sliding", [](Condition& c) {
+    c.plate.cols = 4;
+    c.plate.width = 640;
+    c.plate.height = 600;
+    c.plate.images = 21;
+    c.plate.startLength = 150.0f;
+    c.plate.growth = 5.0f;
+    c.plate.slide = 5.0f;
+    c.plate.baseAt = 0.55f;
+    c.plate.rootLength = 160.0f;
+    c.plate.darkRoot = true;
+    c.plate.rootHairs = true;
+    c.plate.curvature = 0.0015f;
+    c.rowBottoms = false;
+  });
+  // Light-grown: bright thin stems on a dark plate with a printed grid, cotyledons open on
+  // petioles, seedlings in pairs, tops rising 30 px per image.
+  add("light grid", [](Condition& c) {
+    c.plate.cols = 8;
+    c.plate.width = 800;
+    c.plate.height = 500;
+    c.plate.images = 8;
+    c.plate.startLength = 40.0f;
+    c.plate.growth = 30.0f;
+    c.plate.thickness = 4.0f;
+    c.plate.curvature = 0.002f;
+    c.plate.baseAt = 0.8f;
+    c.plate.openCotyledons = true;
+    c.plate.gridSpacing = 100;
+    c.plate.pairGap = 14.0f;
+    c.plate.bright = true;
+    c.bright = true;
+  });
   return all;
 }
 
@@ -109,11 +146,12 @@ Outcome measure(const Condition& c, const std::string& folder, bool refine) {
     stemscan::sample::writePlate(c.plate, folder, "plate", c.format, folder + "/truth.csv");
   }
   const std::string script = folder + "/session.txt";
-  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, c.threshold, true);
+  std::ofstream(script) << stemscan::sample::selectionSession(c.plate, c.threshold, c.rowBottoms);
   const std::string out = folder + (refine ? "/refined" : "/out");
   std::vector<std::string> args = {folder + "/plate00." + c.format, std::to_string(c.plate.rows),
                                    std::to_string(c.plate.cols), out, "--script=" + script};
   if (c.movingBase) args.push_back("--base");
+  if (c.bright) args.push_back("--bright");
   if (refine) args.push_back("--refine");
 
   Outcome o;
@@ -291,13 +329,24 @@ int realSequence(const std::string& data, const std::string& folder) {
 int main(int argc, char** argv) {
   if (stemscan::tools::helpAsked(
           argc, argv,
-          "usage: stemscan-benchmark [FOLDER] [CRY1_FOLDER]\n"
+          "usage: stemscan-benchmark [--only=CONDITION] [FOLDER] [CRY1_FOLDER]\n"
           "Renders synthetic plates into FOLDER (default: a new temporary folder), analyses them\n"
           "and the cry1 photographs (default: cry1 of the data folder the build was configured\n"
-          "with) in both modes, and prints how far the measurements are from the truth.")) {
+          "with) in both modes, and prints how far the measurements are from the truth. With\n"
+          "--only, the accuracy table of that one condition and nothing else.")) {
     return 0;
   }
-  std::string root = argc > 1 ? argv[1] : "";
+  std::string only;
+  std::vector<std::string> positional;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    if (arg.rfind("--only=", 0) == 0) {
+      only = arg.substr(7);
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  std::string root = positional.size() > 0 ? positional[0] : "";
   if (root.empty()) {
     char pattern[] = "/tmp/stemscan-benchmark-XXXXXX";
     const char* made = mkdtemp(pattern);
@@ -307,13 +356,14 @@ int main(int argc, char** argv) {
     }
     root = made;
   }
-  const std::string data = argc > 2 ? argv[2] : STEMSCAN_DATA_DIR "/cry1";
+  const std::string data = positional.size() > 1 ? positional[1] : STEMSCAN_DATA_DIR "/cry1";
   std::printf("%-13s %-7s %6s %9s %9s %8s %8s %9s %7s %8s\n", "condition", "mode", "images",
               "len mean", "len worst", "mean %", "worst %", "top mean", "lost", "seconds");
   int failures = 0;
   const std::vector<Condition> all = conditions();
   for (std::size_t k = 0; k < all.size(); ++k) {
     const Condition& c = all[k];
+    if (!only.empty() && c.name != only) continue;
     for (bool refine : {false, true}) {
       const Outcome o = measure(c, root + "/" + std::to_string(k), refine);
       const Accuracy& a = o.accuracy;
@@ -325,6 +375,7 @@ int main(int argc, char** argv) {
                   o.status == 0 ? "" : "  (run failed)");
     }
   }
+  if (!only.empty()) return failures == 0 ? 0 : 1;
   failures += realSequence(data, root + "/cry1");
   detectionTable(all, root, data);
   checksTable(all, root, data);

@@ -31,9 +31,17 @@ PlateRenderer::PlateRenderer(const PlateSettings& settings) : settings_(settings
     for (int c = 0; c < settings.cols; ++c) {
       Seedling s;
       s.base = cv::Point2f(cellW * (c + 0.5f) + (unit(random) - 0.5f) * cellW * 0.2f,
-                           cellH * (r + 0.85f));
+                           cellH * (r + settings.baseAt));
       s.lean = (unit(random) - 0.5f) * 0.3f;
       s.curvature = (unit(random) * 2.0f - 1.0f) * settings.curvature;
+      if (settings.pairGap > 0.0f) {
+        // Two seedlings to a pair cell, leaning and bending a little away from each other.
+        const float pairW = 2.0f * cellW;
+        const float side = c % 2 == 0 ? -1.0f : 1.0f;
+        s.base.x = pairW * (c / 2 + 0.5f) + side * settings.pairGap / 2.0f;
+        s.lean = side * std::abs(s.lean) * 0.5f;
+        s.curvature = side * std::abs(s.curvature);
+      }
       seedlings_.push_back(s);
     }
   }
@@ -79,11 +87,73 @@ cv::Point2f PlateRenderer::toImage(const cv::Point2f& p, int t) const {
          cv::Point2f(settings_.driftX * t, settings_.driftY * t);
 }
 
+cv::Point2f PlateRenderer::seedlingToImage(const cv::Point2f& p, int t) const {
+  return toImage(p + cv::Point2f(0.0f, settings_.slide * t), t);
+}
+
 std::vector<cv::Point2f> PlateRenderer::centrelineAt(int i, int t) const {
   std::vector<cv::Point2f> line = centreline(seedlings_[static_cast<std::size_t>(i)],
                                              settings_.startLength + settings_.growth * t);
-  for (cv::Point2f& p : line) p = toImage(p, t);
+  for (cv::Point2f& p : line) p = seedlingToImage(p, t);
   return line;
+}
+
+void PlateRenderer::drawSeedling(cv::Mat& image, const Seedling& s, int t) const {
+  const float length = settings_.startLength + settings_.growth * t;
+  const cv::Scalar hypocotyl(45, 55, 60);
+  const auto at = [&](const cv::Point2f& p) { return fixed(seedlingToImage(p, t)); };
+  std::vector<cv::Point> line;
+  const std::vector<cv::Point2f> centre = centreline(s, length);
+  for (const cv::Point2f& p : centre) line.push_back(at(p));
+  // The root: thinner and paler (or, dark-grown, as dark), straight down from the base.
+  const cv::Point2f rootEnd = s.base + cv::Point2f(0.0f, settings_.rootLength);
+  const cv::Scalar root = settings_.darkRoot ? hypocotyl : cv::Scalar(95, 100, 105);
+  if (settings_.rootHairs) {
+    // Fine, pale hairs along the root's upper part, the same on every image.
+    std::mt19937 hairs(settings_.seed * 31u + static_cast<uint32_t>(s.base.x * 16.0f));
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (float y = 6.0f; y < 0.6f * settings_.rootLength; y += 1.5f) {
+      for (float side : {-1.0f, 1.0f}) {
+        const float angle = static_cast<float>(kPi) * (0.25f + 0.2f * unit(hairs));
+        const float reach = 4.0f + 6.0f * unit(hairs);
+        const cv::Point2f from = s.base + cv::Point2f(0.0f, y);
+        const cv::Point2f to =
+            from + cv::Point2f(side * std::sin(angle) * reach, std::cos(angle) * reach);
+        cv::line(image, at(from), at(to), cv::Scalar(125, 130, 135), 1, cv::LINE_AA, kDrawShift);
+      }
+    }
+  }
+  cv::line(image, at(s.base), at(rootEnd), root, cvRound(settings_.rootWidth), cv::LINE_AA,
+           kDrawShift);
+  cv::polylines(image, line, false, hypocotyl, cvRound(settings_.thickness), cv::LINE_AA,
+                kDrawShift);
+  if (!settings_.cotyledons) return;
+  const cv::Point2f top = centre.back();
+  const cv::Point2f below = centre[centre.size() > 6 ? centre.size() - 6 : 0];
+  const cv::Point2f up = (top - below) * (1.0f / std::max(1e-3f, float(cv::norm(top - below))));
+  const cv::Point2f side(-up.y, up.x);
+  const float rotated = static_cast<float>(settings_.rotation * t);
+  if (settings_.openCotyledons) {
+    // Light-grown: two petioles fork at the top, each holding an open leaf.
+    for (float sign : {-1.0f, 1.0f}) {
+      const cv::Point2f along = up * 0.6f + side * (sign * 0.8f);
+      const cv::Point2f tip = top + along * 14.0f;
+      cv::line(image, at(top), at(tip), hypocotyl, std::max(1, cvRound(settings_.thickness * 0.7f)),
+               cv::LINE_AA, kDrawShift);
+      const double angle = std::atan2(along.y, along.x) * 180.0 / kPi;
+      cv::ellipse(image, at(tip + along * 7.0f), cv::Size(9 << kDrawShift, 6 << kDrawShift),
+                  angle + rotated, 0, 360, cv::Scalar(50, 70, 60), cv::FILLED, cv::LINE_AA,
+                  kDrawShift);
+    }
+    return;
+  }
+  // Cotyledons: two leaves opening at the top.
+  for (float sign : {-1.0f, 1.0f}) {
+    const cv::Point2f leaf = top + side * (sign * 10.0f) + up * 3.0f;
+    const double angle = std::atan2(side.y * sign, side.x * sign) * 180.0 / kPi;
+    cv::ellipse(image, at(leaf), cv::Size(12 << kDrawShift, 5 << kDrawShift), angle + rotated, 0,
+                360, cv::Scalar(50, 70, 60), cv::FILLED, cv::LINE_AA, kDrawShift);
+  }
 }
 
 std::vector<SeedlingTruth> PlateRenderer::truth(int t) const {
@@ -91,8 +161,8 @@ std::vector<SeedlingTruth> PlateRenderer::truth(int t) const {
   const float length = settings_.startLength + settings_.growth * t;
   for (std::size_t i = 0; i < seedlings_.size(); ++i) {
     const std::vector<cv::Point2f> line = centreline(seedlings_[i], length);
-    const cv::Point2f top = toImage(line.back(), t);
-    const cv::Point2f base = toImage(line.front(), t);
+    const cv::Point2f top = seedlingToImage(line.back(), t);
+    const cv::Point2f base = seedlingToImage(line.front(), t);
     out.push_back({t, static_cast<int>(i), top.x, top.y, base.x, base.y, length});
   }
   return out;
@@ -105,33 +175,20 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
     cv::circle(image, fixed(at), cvRound(speck.z * (1 << kDrawShift)), cv::Scalar(150, 155, 160),
                cv::FILLED, cv::LINE_AA, kDrawShift);
   }
-  const float length = settings_.startLength + settings_.growth * t;
-  const cv::Scalar hypocotyl(45, 55, 60);
-  for (const Seedling& s : seedlings_) {
-    std::vector<cv::Point> line;
-    for (const cv::Point2f& p : centreline(s, length)) line.push_back(fixed(toImage(p, t)));
-    // The root: thinner and paler, straight down from the base.
-    const cv::Point2f rootEnd = s.base + cv::Point2f(0.0f, 60.0f);
-    cv::line(image, fixed(toImage(s.base, t)), fixed(toImage(rootEnd, t)), cv::Scalar(95, 100, 105),
-             2, cv::LINE_AA, kDrawShift);
-    cv::polylines(image, line, false, hypocotyl, cvRound(settings_.thickness), cv::LINE_AA,
-                  kDrawShift);
-    if (!settings_.cotyledons) continue;
-    // Cotyledons: two leaves opening at the top.
-    const std::vector<cv::Point2f> centre = centreline(s, length);
-    const cv::Point2f top = centre.back();
-    const cv::Point2f below = centre[centre.size() > 6 ? centre.size() - 6 : 0];
-    const cv::Point2f up = (top - below) * (1.0f / std::max(1e-3f, float(cv::norm(top - below))));
-    const cv::Point2f side(-up.y, up.x);
-    for (float sign : {-1.0f, 1.0f}) {
-      const cv::Point2f leaf = top + side * (sign * 10.0f) + up * 3.0f;
-      const double angle = std::atan2(side.y * sign, side.x * sign) * 180.0 / kPi;
-      const float rotated = static_cast<float>(settings_.rotation * t);
-      cv::ellipse(image, fixed(toImage(leaf, t)), cv::Size(12 << kDrawShift, 5 << kDrawShift),
-                  angle + rotated, 0, 360, cv::Scalar(50, 70, 60), cv::FILLED, cv::LINE_AA,
-                  kDrawShift);
+  if (settings_.gridSpacing > 0) {
+    // The grid printed on the plate: lines right across it, in the stems' tone.
+    const cv::Scalar ink(70, 75, 80);
+    for (int x = settings_.gridSpacing / 2; x < settings_.width; x += settings_.gridSpacing) {
+      cv::line(image, fixed(toImage(cv::Point2f(x, 0), t)),
+               fixed(toImage(cv::Point2f(x, settings_.height), t)), ink, 2, cv::LINE_AA,
+               kDrawShift);
+    }
+    for (int y = settings_.gridSpacing / 2; y < settings_.height; y += settings_.gridSpacing) {
+      cv::line(image, fixed(toImage(cv::Point2f(0, y), t)),
+               fixed(toImage(cv::Point2f(settings_.width, y), t)), ink, 2, cv::LINE_AA, kDrawShift);
     }
   }
+  for (const Seedling& s : seedlings_) drawSeedling(image, s, t);
   if (settings_.noise > 0) {
     cv::Mat noise(image.size(), CV_16SC3);
     cv::RNG rng(settings_.seed * 7919u + static_cast<uint32_t>(t));
@@ -141,6 +198,7 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
     noisy += noise;
     noisy.convertTo(image, CV_8UC3);
   }
+  if (settings_.bright) cv::bitwise_not(image, image);
   if (truthOut != nullptr) *truthOut = truth(t);
   return image;
 }

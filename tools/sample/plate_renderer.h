@@ -1,6 +1,9 @@
 // Renders synthetic time-lapses of a seedling plate with known ground truth: a grid of
 // seedlings on an agar-like background, each a dark hypocotyl with a smoothly curved
-// centreline of known length, cotyledons at its top and a thinner root below its base.
+// centreline of known length, cotyledons at its top and a thinner root below its base (its
+// collar). Whole dark-grown seedlings (a dark root with hairs, sliding down the plate) and
+// light-grown plates (thin stems, cotyledons open on petioles, pairs, a printed grid, bright on
+// dark) are settings of the same renderer.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,16 @@ struct PlateSettings {
   float noise = 4.0f;      // sensor noise, grey levels (standard deviation)
   bool cotyledons = true;  // false: bare stems, their tops where the stroke ends
   uint32_t seed = 3;
+  float baseAt = 0.85f;         // the bases' height in their cell, from its top (0 to 1)
+  float rootWidth = 2.0f;       // pixels
+  float rootLength = 60.0f;     // pixels
+  bool darkRoot = false;        // the root as dark as the hypocotyl (a dark-grown seedling's)
+  bool rootHairs = false;       // a fuzz of fine hairs along the root's upper part
+  float slide = 0.0f;           // the seedlings (not the plate) slide down, pixels per image
+  bool openCotyledons = false;  // cotyledons on petioles forking at the top (light-grown)
+  int gridSpacing = 0;          // a printed grid of lines this far apart, pixels; 0 for none
+  float pairGap = 0.0f;         // > 0: seedlings stand in pairs, their bases this far apart
+  bool bright = false;          // light seedlings on a dark plate: the picture's negative
 };
 
 // Where one seedling stands at one image.
@@ -59,6 +72,9 @@ class PlateRenderer {
   // The centreline of seedling s at image t from its base up to its top, as plate points.
   std::vector<cv::Point2f> centreline(const Seedling& s, float length) const;
   cv::Point2f toImage(const cv::Point2f& p, int t) const;
+  // A point of a seedling (which may slide on the plate) in the image.
+  cv::Point2f seedlingToImage(const cv::Point2f& p, int t) const;
+  void drawSeedling(cv::Mat& image, const Seedling& s, int t) const;
 
   PlateSettings settings_;
   std::vector<Seedling> seedlings_;

@@ -17,7 +17,9 @@ const char* const kHelp =
     "         [--session=FILE] [--threshold=120] [--rows=1] [--cols=6] [--images=30]\n"
     "         [--width=960] [--height=480] [--length=60] [--growth=2] [--curvature=0.004]\n"
     "         [--thickness=6] [--drift=DX,DY] [--rotation=DEG] [--noise=4] [--seed=3]\n"
-    "         [--no-cotyledons]\n"
+    "         [--no-cotyledons] [--base-at=0.85] [--root-width=2] [--root-length=60]\n"
+    "         [--dark-root] [--root-hairs] [--slide=0] [--open-cotyledons] [--grid=0]\n"
+    "         [--pair-gap=0] [--bright]\n"
     "Writes FOLDER/NAME00.FORMAT ... and a ground-truth CSV (default FOLDER/NAME_truth.csv).";
 
 bool number(const std::string& text, double* value) {
@@ -76,6 +78,14 @@ int main(int argc, char** argv) {
       plate.driftY = static_cast<float>(v2);
     } else if (arg == "--no-cotyledons") {
       plate.cotyledons = false;
+    } else if (arg == "--dark-root") {
+      plate.darkRoot = true;
+    } else if (arg == "--root-hairs") {
+      plate.rootHairs = true;
+    } else if (arg == "--open-cotyledons") {
+      plate.openCotyledons = true;
+    } else if (arg == "--bright") {
+      plate.bright = true;
     } else if (!numeric) {
       ok = false;
     } else if (key == "--threshold") {
@@ -102,6 +112,18 @@ int main(int argc, char** argv) {
       plate.rotation = static_cast<float>(v);
     } else if (key == "--noise") {
       plate.noise = static_cast<float>(v);
+    } else if (key == "--base-at") {
+      plate.baseAt = static_cast<float>(v);
+    } else if (key == "--root-width") {
+      plate.rootWidth = static_cast<float>(v);
+    } else if (key == "--root-length") {
+      plate.rootLength = static_cast<float>(v);
+    } else if (key == "--slide") {
+      plate.slide = static_cast<float>(v);
+    } else if (key == "--grid") {
+      plate.gridSpacing = static_cast<int>(v);
+    } else if (key == "--pair-gap") {
+      plate.pairGap = static_cast<float>(v);
     } else if (key == "--seed") {
       plate.seed = static_cast<uint32_t>(v);
     } else {

@@ -1,0 +1,174 @@
+#include "refine/stem_collar.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "refine/stem_top.h"
+#include "snake/contour.h"
+
+namespace stemscan {
+namespace {
+
+// The grey level at p, read between the pixels around it (the border's outside the image).
+float greyAt(const cv::Mat& grey, const Vec2& p) {
+  const float x = std::clamp(p.x, 0.0f, static_cast<float>(grey.cols - 1));
+  const float y = std::clamp(p.y, 0.0f, static_cast<float>(grey.rows - 1));
+  const int x0 = std::min(static_cast<int>(x), std::max(0, grey.cols - 2));
+  const int y0 = std::min(static_cast<int>(y), std::max(0, grey.rows - 2));
+  const int x1 = std::min(x0 + 1, grey.cols - 1);
+  const int y1 = std::min(y0 + 1, grey.rows - 1);
+  const float fx = x - static_cast<float>(x0);
+  const float fy = y - static_cast<float>(y0);
+  const auto g = [&grey](int xx, int yy) { return static_cast<float>(grey.at<uchar>(yy, xx)); };
+  return (g(x0, y0) * (1.0f - fx) + g(x1, y0) * fx) * (1.0f - fy) +
+         (g(x0, y1) * (1.0f - fx) + g(x1, y1) * fx) * fy;
+}
+
+// A line's grey profile across p: its background (the lighter of the two sides beyond
+// `reach`, as the other may hold a neighbour) and its core (the darkest within `core` of p).
+struct Profile {
+  float background = 0.0f;
+  float core = 0.0f;
+  float contrast() const { return background - core; }
+};
+
+Profile profileAcross(const cv::Mat& grey, const Vec2& p, const Vec2& n, float reach, float core) {
+  const auto side = [&](float sign) {
+    std::vector<float> g;
+    for (float o = reach; o <= reach + 4.0f; o += 1.0f) {
+      g.push_back(greyAt(grey, p + n * (sign * o)));
+    }
+    std::nth_element(g.begin(), g.begin() + g.size() / 2, g.end());
+    return g[g.size() / 2];
+  };
+  Profile profile;
+  profile.background = std::max(side(-1.0f), side(1.0f));
+  profile.core = profile.background;
+  for (float o = -core; o <= core; o += 0.5f) {
+    profile.core = std::min(profile.core, greyAt(grey, p + n * o));
+  }
+  return profile;
+}
+
+// Twice the distance from p to the nearer edge of the line, where the grey crosses halfway
+// between its core and its background; 0 where the core is hardly darker than the background.
+float widthAtHalfDepth(const cv::Mat& grey, const Vec2& p, const Vec2& n, float reach) {
+  const Profile profile = profileAcross(grey, p, n, reach, 1.0f);
+  if (profile.contrast() < 10.0f) return 0.0f;
+  const float half = (profile.background + profile.core) / 2.0f;
+  float nearer = reach;
+  for (float sign : {-1.0f, 1.0f}) {
+    float edge = 0.0f;
+    while (edge < nearer && greyAt(grey, p + n * (sign * edge)) < half) edge += 0.25f;
+    nearer = std::min(nearer, edge);
+  }
+  return 2.0f * nearer;
+}
+
+// The unit normal of the line at arc length `at`.
+Vec2 normalAt(const Contour& line, float at) {
+  return across(line.pointAt(at + 2.0f) - line.pointAt(at - 2.0f));
+}
+
+// Where the line runs on into a root: the arc length where the narrowing begins.
+std::optional<float> narrowing(const std::vector<float>& widths, std::size_t from, float radius,
+                               const RefineSettings& settings) {
+  const auto run = static_cast<std::size_t>(std::max(10.0f, settings.collarRun * 2.0f * radius));
+  for (std::size_t k = from + run; k + run / 2 <= widths.size(); ++k) {
+    std::vector<float> above(widths.begin() + static_cast<long>(k - run),
+                             widths.begin() + static_cast<long>(k));
+    std::sort(above.begin(), above.end());
+    const float stemWidth = above[above.size() / 2];
+    const float thin = settings.collarNarrowing * stemWidth;
+    if (!(widths[k] < thin)) continue;
+    // Above the collar the stem keeps its width: where it was much wider a little higher up,
+    // the line comes out of something wider than a stem (a hook with its cotyledons).
+    if (above[above.size() / 4] < settings.collarEven * stemWidth) continue;
+    std::size_t narrow = 0;
+    for (std::size_t j = k; j < widths.size(); ++j) narrow += widths[j] < thin ? 1 : 0;
+    if (static_cast<float>(narrow) < settings.collarShare * static_cast<float>(widths.size() - k)) {
+      continue;
+    }
+    // The collar is where the narrowing begins: up the line to the stem's full width, within
+    // two stem radii.
+    std::size_t begins = k;
+    const auto limit = static_cast<std::size_t>(2.0f * radius);
+    while (begins > 0 && k - begins < limit && widths[begins - 1] < 0.9f * stemWidth) --begins;
+    return static_cast<float>(begins > 0 ? begins - 1 : 0);
+  }
+  return std::nullopt;
+}
+
+// Whether a fainter line goes on below the end of the stem's line: for collarShare of
+// collarRun stem widths beyond a stem radius past the end, something darker than its
+// background by at least collarRootContrast of the stem's contrast, within a stem radius of
+// the line's way on.
+bool rootBelow(const cv::Mat& grey, const Contour& line, float radius, float stemContrast,
+               const RefineSettings& settings) {
+  const float total = line.length();
+  const Vec2 end = line.pointAt(total);
+  const Vec2 way = line.pointAt(total) - line.pointAt(total - 2.0f * radius);
+  if (norm(way) <= 0.0f) return false;
+  const Vec2 d = way * (1.0f / norm(way));
+  const Vec2 n = across(way);
+  const float run = std::max(10.0f, settings.collarRun * 2.0f * radius);
+  int seen = 0;
+  int dark = 0;
+  for (float s = radius + 1.0f; s <= radius + 1.0f + run; s += 1.0f) {
+    const Vec2 p = end + d * s;
+    if (p.x < 0.0f || p.y < 0.0f || p.x > static_cast<float>(grey.cols - 1) ||
+        p.y > static_cast<float>(grey.rows - 1)) {
+      break;
+    }
+    ++seen;
+    const Profile profile = profileAcross(grey, p, n, 2.0f * radius + 2.0f, radius);
+    dark += profile.contrast() >= settings.collarRootContrast * stemContrast ? 1 : 0;
+  }
+  return seen >= run / 2.0f && static_cast<float>(dark) >= settings.collarShare * seen;
+}
+
+}  // namespace
+
+Collar collarOnCentreline(const Tube& tube, const cv::Mat& grey,
+                          const std::vector<Vec2>& centreline, const RefineSettings& settings) {
+  const Contour line(centreline);
+  const float total = line.length();
+  if (total < 10.0f) return {};
+  const auto sample = [total](float share) {
+    return static_cast<std::size_t>(std::max(0.0f, share * total));
+  };
+  // The stem's radius: the median depth along its upper part, below the cotyledons and above
+  // where a root could begin on a whole seedling.
+  std::vector<float> depths;
+  for (std::size_t k = sample(settings.collarStemFrom); k <= sample(settings.collarStemTo); ++k) {
+    depths.push_back(tube.depth(line.pointAt(static_cast<float>(k))));
+  }
+  std::nth_element(depths.begin(), depths.begin() + depths.size() / 2, depths.end());
+  const float radius = depths[depths.size() / 2];
+  if (radius <= 0.0f) return {};
+  // The stem's width at every pixel along the line: at half its depth in the grey image, or,
+  // without one, in the mask.
+  std::vector<float> widths;
+  for (float at = 0.0f; at <= total; at += 1.0f) {
+    const Vec2 p = line.pointAt(at);
+    const Vec2 n = normalAt(line, at);
+    widths.push_back(grey.empty() ? tube.widthAcross(p, n, 4.0f * radius)
+                                  : widthAtHalfDepth(grey, p, n, 2.0f * radius + 2.0f));
+  }
+  if (const std::optional<float> at =
+          narrowing(widths, sample(settings.collarStemFrom), radius, settings)) {
+    return {*at, true};
+  }
+  if (grey.empty()) return {};
+  std::vector<float> contrasts;
+  for (std::size_t k = sample(settings.collarStemFrom); k <= sample(settings.collarStemTo); ++k) {
+    const auto at = static_cast<float>(k);
+    contrasts.push_back(
+        profileAcross(grey, line.pointAt(at), normalAt(line, at), 2.0f * radius + 2.0f, 1.0f)
+            .contrast());
+  }
+  std::nth_element(contrasts.begin(), contrasts.begin() + contrasts.size() / 2, contrasts.end());
+  return {total, rootBelow(grey, line, radius, contrasts[contrasts.size() / 2], settings)};
+}
+
+}  // namespace stemscan
