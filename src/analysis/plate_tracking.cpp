@@ -169,8 +169,12 @@ std::vector<bool> trackAndFit(std::vector<Snake>& snakes, Thresholds& thresholds
                             : settings.movingBase                        ? BaseKind::kTracked
                                                                          : BaseKind::kSet;
       RefineReport report;
-      refined[j] =
-          refineOnStem(snakes[inUse[j]], stems, thresholds.grey(), base, RefineSettings(), &report);
+      RefineSettings fit;
+      const auto i = static_cast<std::size_t>(inUse[j]);
+      if (i < settings.recentSteps.size()) {
+        fit.topReach = std::max(fit.topReach, 1.5f * settings.recentSteps[i]);
+      }
+      refined[j] = refineOnStem(snakes[inUse[j]], stems, thresholds.grey(), base, fit, &report);
       collar[j] = refined[j] && report.collar;
     });
   }

@@ -22,6 +22,9 @@ struct TrackingSettings {
   // (a printed grid, the plate's edge), except where a stem crosses them. A long etiolated stem
   // photographed close up can run straight down four fifths of the picture.
   float lineShare = 0.9f;
+  // How far each hypocotyl's top moved between the last two images stored (0 where unknown):
+  // the refined fit looks for a top that far from where it was tracked, and more.
+  std::vector<float> recentSteps;
 };
 
 // Puts the contour's ends where their trackers are; a tracker not placed yet is put on its end.

@@ -29,40 +29,113 @@ cv::Mat linesAlong(const cv::Mat& dark, float lineShare, bool horizontal) {
   return lines;
 }
 
-// Lightens the band pixels of `lines` in `mask`, run by run across the band (down the columns
-// for a line across the image, along the rows for one down it), unless the mask is dark just
-// beyond both ends of the run: there a stem crosses the line. A line's own run next to a
-// stem's crossing stays dark too, which narrows the stem's tube there by a pixel or two at most.
-void lighten(cv::Mat& mask, const cv::Mat& lines, bool horizontal) {
-  const cv::Mat original = mask.clone();
-  const int across = horizontal ? mask.rows : mask.cols;
-  const int along = horizontal ? mask.cols : mask.rows;
-  auto at = [horizontal](const cv::Mat& m, int a, int c) -> const uchar& {
-    return horizontal ? m.at<uchar>(c, a) : m.at<uchar>(a, c);
-  };
-  // Dark just beyond the band, within two pixels along it: a slanting stem shifts across it.
-  auto darkAt = [&](int a, int c) {
-    if (c < 0 || c >= across) return false;
-    for (int k = std::max(0, a - 2); k <= std::min(along - 1, a + 2); ++k) {
-      if (at(original, k, c) < 128) return true;
+// The lines of `rough` (as linesAlong finds them, with whatever dark lies beside them in a
+// pooled row) narrowed to each line itself: the dark pixels within its half width (twice the
+// median distance of its pixels from the straight line fitted through them, as for a band of
+// even width) and a pixel of the straight line, and a pixel around them. A stem standing close
+// beside a grid line is then no longer taken for part of it.
+cv::Mat narrowedToLines(const cv::Mat& rough, const cv::Mat& dark) {
+  cv::Mat core;
+  cv::erode(rough, core, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+  core &= dark;
+  cv::Mat labels;
+  const int n = cv::connectedComponents(core, labels, 8, CV_32S);
+  std::vector<std::vector<cv::Point>> members(static_cast<std::size_t>(n));
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* row = labels.ptr<int>(y);
+    for (int x = 0; x < labels.cols; ++x) {
+      if (row[x] > 0) members[static_cast<std::size_t>(row[x])].emplace_back(x, y);
     }
-    return false;
-  };
-  for (int a = 0; a < along; ++a) {
-    for (int c = 0; c < across;) {
-      if (at(lines, a, c) == 0) {
-        ++c;
-        continue;
+  }
+  cv::Mat out = cv::Mat::zeros(dark.size(), CV_8UC1);
+  for (int label = 1; label < n; ++label) {
+    const std::vector<cv::Point>& points = members[static_cast<std::size_t>(label)];
+    if (points.size() < 10) continue;
+    cv::Vec4f fitted;
+    cv::fitLine(points, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
+    const auto distance = [&fitted](const cv::Point& p) {
+      return std::abs((static_cast<float>(p.x) - fitted[2]) * fitted[1] -
+                      (static_cast<float>(p.y) - fitted[3]) * fitted[0]);
+    };
+    std::vector<float> distances;
+    for (const cv::Point& p : points) distances.push_back(distance(p));
+    std::nth_element(distances.begin(), distances.begin() + distances.size() / 2, distances.end());
+    const float half = 2.0f * distances[distances.size() / 2] + 1.0f;
+    for (const cv::Point& p : points) {
+      if (distance(p) <= half) out.at<uchar>(p) = 255;
+    }
+  }
+  cv::dilate(out, out, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+  return out & rough;
+}
+
+// Stretches of dark pixels along one edge of a band: [from, to] positions along it.
+struct Stretch {
+  int from = 0;
+  int to = 0;
+  float middle() const { return 0.5f * static_cast<float>(from + to); }
+};
+
+std::vector<Stretch> stretches(const std::vector<char>& dark) {
+  std::vector<Stretch> out;
+  for (int a = 0; a < static_cast<int>(dark.size()); ++a) {
+    if (!dark[static_cast<std::size_t>(a)]) continue;
+    if (!out.empty() && out.back().to == a - 1) {
+      out.back().to = a;
+    } else {
+      out.push_back({a, a});
+    }
+  }
+  return out;
+}
+
+// Lightens the bands of lines across `mask` (each band a component of `lines`), then draws
+// back, dark, every stem that crosses one: a stretch of dark just above a band joined to the
+// nearest stretch just below it (no further off than the band is wide) by the quadrilateral
+// between the two, as a straight stem runs through.
+void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
+  const cv::Mat original = mask.clone();
+  cv::Mat labels;
+  const int n = cv::connectedComponents(lines, labels, 8, CV_32S);
+  for (int label = 1; label < n; ++label) {
+    std::vector<int> top(static_cast<std::size_t>(mask.cols), -1);
+    std::vector<int> bottom(static_cast<std::size_t>(mask.cols), -1);
+    for (int y = 0; y < mask.rows; ++y) {
+      const int* row = labels.ptr<int>(y);
+      for (int x = 0; x < mask.cols; ++x) {
+        if (row[x] != label) continue;
+        if (top[static_cast<std::size_t>(x)] < 0) top[static_cast<std::size_t>(x)] = y;
+        bottom[static_cast<std::size_t>(x)] = y;
+        mask.at<uchar>(y, x) = 255;
       }
-      int end = c;
-      while (end < across && at(lines, a, end) != 0) ++end;
-      const bool crossing = darkAt(a, c - 1) && darkAt(a, end);
-      if (!crossing) {
-        for (int k = c; k < end; ++k) {
-          (horizontal ? mask.at<uchar>(k, a) : mask.at<uchar>(a, k)) = 255;
+    }
+    std::vector<char> above(top.size(), 0);
+    std::vector<char> below(top.size(), 0);
+    int thickness = 0;
+    for (std::size_t x = 0; x < top.size(); ++x) {
+      if (top[x] < 0) continue;
+      thickness = std::max(thickness, bottom[x] - top[x] + 1);
+      above[x] = top[x] > 0 && original.at<uchar>(top[x] - 1, static_cast<int>(x)) < 128;
+      below[x] =
+          bottom[x] + 1 < mask.rows && original.at<uchar>(bottom[x] + 1, static_cast<int>(x)) < 128;
+    }
+    const std::vector<Stretch> ups = stretches(above);
+    const std::vector<Stretch> downs = stretches(below);
+    for (const Stretch& up : ups) {
+      const Stretch* match = nullptr;
+      for (const Stretch& down : downs) {
+        const float shift = std::abs(down.middle() - up.middle());
+        if (shift <= 1.5f * static_cast<float>(thickness) &&
+            (match == nullptr || shift < std::abs(match->middle() - up.middle()))) {
+          match = &down;
         }
       }
-      c = end;
+      if (match == nullptr) continue;
+      const cv::Point corners[] = {{up.from, top[static_cast<std::size_t>(up.from)]},
+                                   {up.to, top[static_cast<std::size_t>(up.to)]},
+                                   {match->to, bottom[static_cast<std::size_t>(match->to)]},
+                                   {match->from, bottom[static_cast<std::size_t>(match->from)]}};
+      cv::fillConvexPoly(mask, corners, 4, cv::Scalar(0), cv::LINE_8);
     }
   }
 }
@@ -76,9 +149,14 @@ cv::Mat longLines(const cv::Mat& dark, float lineShare) {
 cv::Mat withoutLongLines(const cv::Mat& mask, float lineShare) {
   const cv::Mat dark = mask < 128;
   cv::Mat out = mask.clone();
-  for (bool horizontal : {true, false}) {
-    const cv::Mat lines = linesAlong(dark, lineShare, horizontal);
-    if (cv::countNonZero(lines) > 0) lighten(out, lines, horizontal);
+  const cv::Mat across = narrowedToLines(linesAlong(dark, lineShare, true), dark);
+  if (cv::countNonZero(across) > 0) lightenAcross(out, across);
+  // Lines down the image are lines across its transpose.
+  const cv::Mat down = narrowedToLines(linesAlong(dark, lineShare, false), dark);
+  if (cv::countNonZero(down) > 0) {
+    cv::Mat turned = out.t();
+    lightenAcross(turned, down.t());
+    out = turned.t();
   }
   return out;
 }

@@ -6,7 +6,11 @@
 namespace stemscan {
 
 void PlateAnalyzer::trackHypocotyls(int endMode) {
-  pipeline_.track(TrackingSettings{tuning.maxGrowth, moving_base, refine}, endMode);
+  TrackingSettings settings;
+  settings.maxGrowth = tuning.maxGrowth;
+  settings.movingBase = moving_base;
+  settings.refine = refine;
+  pipeline_.track(settings, endMode);
   flags_ = pipeline_.checkTracks();
 }
 

@@ -15,6 +15,7 @@ std::string RefineSettings::Check() const {
     return "levelTolerance, lighterStem and climbAboveTracked must not be negative";
   }
   if (specks < 0) return "specks must not be negative";
+  if (!(petioleReach > 0.0f)) return "petioleReach must be positive";
   if (!(collarStemFrom >= 0.0f && collarStemFrom < collarStemTo && collarStemTo <= 1.0f)) {
     return "collarStemFrom and collarStemTo must be shares with collarStemFrom the smaller";
   }

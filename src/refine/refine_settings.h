@@ -37,6 +37,8 @@ struct RefineSettings {
   // Or the stem's line ends and a root goes on below it: darker than its background by this
   // share of the stem's contrast, over collarShare of collarRun stem widths.
   float collarRootContrast = 0.15f;
+  // How far below the top a light-grown seedling's stem may fork into its petioles, in pixels.
+  float petioleReach = 60.0f;
 };
 
 }  // namespace stemscan

@@ -42,6 +42,7 @@ enum class TopRule {
   kHookBelowJunction,      // the stem runs level below the junction: the hook's apex
   kTurnBeforeWidening,     // the widening lies well beyond where the path turned off the stem
   kWidening,               // where the stem widens into its cotyledons
+  kFork,                   // below that, where the stem forks into two petioles
 };
 
 // Where the top lies on a path, and the stem below it.

@@ -103,10 +103,10 @@ std::vector<Condition> conditions() {
     c.plate.startLength = 40.0f;
     c.plate.growth = 30.0f;
     c.plate.thickness = 4.0f;
-    c.plate.curvature = 0.002f;
-    c.plate.baseAt = 0.8f;
+    c.plate.curvature = 0.0005f;  // light-grown stems stand nearly straight
+    c.plate.baseAt = 0.75f;
     c.plate.openCotyledons = true;
-    c.plate.gridSpacing = 100;
+    c.plate.gridSpacing = 200;  // a pair to a grid cell
     c.plate.pairGap = 14.0f;
     c.plate.bright = true;
     c.bright = true;

@@ -176,14 +176,14 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
                cv::FILLED, cv::LINE_AA, kDrawShift);
   }
   if (settings_.gridSpacing > 0) {
-    // The grid printed on the plate: lines right across it, in the stems' tone.
+    // The grid printed on the plate, its lines between the cells of seedlings, in the stems' tone.
     const cv::Scalar ink(70, 75, 80);
-    for (int x = settings_.gridSpacing / 2; x < settings_.width; x += settings_.gridSpacing) {
+    for (int x = settings_.gridSpacing; x < settings_.width; x += settings_.gridSpacing) {
       cv::line(image, fixed(toImage(cv::Point2f(x, 0), t)),
                fixed(toImage(cv::Point2f(x, settings_.height), t)), ink, 2, cv::LINE_AA,
                kDrawShift);
     }
-    for (int y = settings_.gridSpacing / 2; y < settings_.height; y += settings_.gridSpacing) {
+    for (int y = settings_.gridSpacing; y < settings_.height; y += settings_.gridSpacing) {
       cv::line(image, fixed(toImage(cv::Point2f(0, y), t)),
                fixed(toImage(cv::Point2f(settings_.width, y), t)), ink, 2, cv::LINE_AA, kDrawShift);
     }

@@ -1,6 +1,8 @@
-// Whole seedlings in the refined fit: the hypocotyl's lower end found at its collar, where the
-// root begins, and followed as the seedling slides down the picture; a stem that runs off the
-// picture ends at the edge, and says so.
+// The refined fit on plates of other kinds. Whole seedlings: the hypocotyl's lower end found at
+// its collar, where the root begins, and followed as the seedling slides down the picture; a
+// stem that runs off the picture ends at the edge, and says so. Light-grown seedlings: thin
+// bright stems on a dark gridded plate, their tops where the petioles fork, rising 30 px from
+// one image to the next.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,13 +37,18 @@ sample::PlateSettings slidingSeedlings() {
   return plate;
 }
 
-// Runs the refined fit on `plate` and returns the long table's lines.
+// Runs the refined fit on `plate`, selected at the true tops (and, with `rowBottoms`, the row's
+// bottom put on the true bases), with `option` where given; returns the long table's lines.
 std::vector<std::map<std::string, std::string>> refinedRows(const testing::TempDir& dir,
-                                                            const sample::PlateSettings& plate) {
+                                                            const sample::PlateSettings& plate,
+                                                            bool rowBottoms,
+                                                            const std::string& option = "") {
   EXPECT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
-  const auto result = testing::runSession(
-      dir, {dir.file("plate00.png"), "1", std::to_string(plate.cols), dir.file("out"), "--refine"},
-      sample::selectionSession(plate, 120, false));
+  std::vector<std::string> args = {dir.file("plate00.png"), "1", std::to_string(plate.cols),
+                                   dir.file("out"), "--refine"};
+  if (!option.empty()) args.push_back(option);
+  const auto result =
+      testing::runSession(dir, args, sample::selectionSession(plate, 120, rowBottoms));
   EXPECT_EQ(result.status, 0) << result.err;
   return testing::readCsv(dir.file("out.csv"));
 }
@@ -49,7 +56,7 @@ std::vector<std::map<std::string, std::string>> refinedRows(const testing::TempD
 TEST(WholeSeedlings, TheCollarIsFoundAndFollowedAsTheSeedlingsSlideDownThePicture) {
   testing::TempDir dir;
   const sample::PlateSettings plate = slidingSeedlings();
-  const auto rows = refinedRows(dir, plate);
+  const auto rows = refinedRows(dir, plate, false);
   ASSERT_EQ(rows.size(), 2u * 21u);
   const sample::PlateRenderer renderer(plate);
   double sum = 0.0;
@@ -77,7 +84,7 @@ TEST(WholeSeedlings, AStemRunningOffThePictureEndsAtTheEdgeAndNoCollarIsClaimed)
   plate.images = 4;
   plate.slide = 0.0f;
   plate.baseAt = 1.05f;  // the collars lie below the picture
-  const auto rows = refinedRows(dir, plate);
+  const auto rows = refinedRows(dir, plate, false);
   ASSERT_EQ(rows.size(), 2u * 4u);
   for (const auto& row : rows) {
     EXPECT_EQ(row.at("base"), "image_edge") << row.at("image") << " " << row.at("hypocotyl");
@@ -87,6 +94,39 @@ TEST(WholeSeedlings, AStemRunningOffThePictureEndsAtTheEdgeAndNoCollarIsClaimed)
       std::system(("pdftotext " + dir.file("out_growth.pdf") + " " + dir.file("w.txt")).c_str()),
       0);
   EXPECT_TRUE(testing::contains(readFile(dir.file("w.txt")), "visible stem length (px)"));
+}
+
+// Four light-grown seedlings between the lines of a printed grid, as bright as the lines, their
+// cotyledons open on petioles; the tops rise 30 px per image, across the grid's lines.
+TEST(LightGrownSeedlings, TopsStayAtTheForkAcrossGridLinesAndLargeSteps) {
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.cols = 4;
+  plate.width = 400;
+  plate.height = 500;
+  plate.images = 8;
+  plate.startLength = 40.0f;
+  plate.growth = 30.0f;
+  plate.thickness = 4.0f;
+  plate.curvature = 0.0005f;
+  plate.baseAt = 0.75f;
+  plate.openCotyledons = true;
+  plate.gridSpacing = 100;
+  plate.bright = true;
+  const auto rows = refinedRows(dir, plate, true, "--bright");
+  ASSERT_EQ(rows.size(), 4u * 8u);
+  const sample::PlateRenderer renderer(plate);
+  int close = 0;
+  for (const auto& row : rows) {
+    const sample::SeedlingTruth truth =
+        renderer.truth(std::stoi(row.at("image")))[std::stoul(row.at("hypocotyl"))];
+    const double off = std::hypot(std::stod(row.at("top_x")) - truth.topX,
+                                  std::stod(row.at("top_y")) - truth.topY);
+    // A fork just above a grid line is taken at the line: a stem width or two below.
+    EXPECT_LT(off, 15.0) << row.at("image") << " " << row.at("hypocotyl");
+    close += off <= 5.0 ? 1 : 0;
+  }
+  EXPECT_GE(close, 28) << "of 32 tops within 5 px";
 }
 
 }  // namespace

@@ -1,0 +1,120 @@
+#include "refine/stem_fork.h"
+
+#include <algorithm>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "snake/contour.h"
+
+namespace stemscan {
+
+std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& centreline,
+                                  float radius, const Vec2& up, float petiole) {
+  const Contour line(centreline);
+  const float total = line.length();
+  const float width = 2.0f * std::max(1.0f, radius);
+  // A petiole's reach: a few stem widths, never most of the stem, and no further than
+  // `petiole` (petioles are a light-grown seedling's, whose stems are thin).
+  const float reach = std::min({total - 3.0f * width, 8.0f * width + 10.0f, petiole});
+  if (reach <= width) return std::nullopt;
+  // The top of the line, a point per pixel, and the part of the image around it.
+  std::vector<Vec2> top;
+  for (float s = 0.0f; s <= reach + width; s += 1.0f) top.push_back(line.pointAt(s));
+  std::vector<cv::Point2f> corners;
+  for (const Vec2& p : top) corners.emplace_back(p.x, p.y);
+  const int margin = static_cast<int>(std::ceil(std::min(6.0f * width + 10.0f, petiole)));
+  cv::Rect box = cv::boundingRect(corners);
+  box.x -= margin;
+  box.y -= margin;
+  box.width += 2 * margin;
+  box.height += 2 * margin;
+  // The tube's pixels there, without a band along the line as wide as the stem and a little.
+  cv::Mat dark(box.size(), CV_8UC1);
+  for (int y = 0; y < box.height; ++y) {
+    for (int x = 0; x < box.width; ++x) {
+      const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
+      dark.at<uchar>(y, x) = tube.depth(p) > 0.0f ? 255 : 0;
+    }
+  }
+  cv::Mat band = cv::Mat::zeros(box.size(), CV_8UC1);
+  std::vector<cv::Point> polyline;
+  for (const Vec2& p : top) {
+    polyline.emplace_back(cvRound(p.x) - box.x, cvRound(p.y) - box.y);
+  }
+  const int thickness = 2 * static_cast<int>(std::ceil(radius + 1.5f)) + 1;
+  cv::polylines(band, polyline, false, cv::Scalar(255), thickness, cv::LINE_8);
+  const cv::Mat beside = dark & ~band;
+  cv::Mat touching;
+  cv::dilate(band, touching, cv::Mat());
+  touching &= ~band;
+  cv::Mat labels;
+  const int n = cv::connectedComponents(beside, labels, 8, CV_32S);
+
+  // Each piece beside the line: where it touches the band (as arc lengths), how far it
+  // reaches from the line, and its middle.
+  struct Piece {
+    float first = 1e9f, last = -1.0f;
+    float farthest = 0.0f;
+    double sumX = 0.0, sumY = 0.0;
+    int pixels = 0;
+  };
+  std::vector<Piece> pieces(static_cast<std::size_t>(n));
+  const auto nearest = [&top](const Vec2& p, float* distance) {
+    std::size_t best = 0;
+    float bestD = 1e9f;
+    for (std::size_t k = 0; k < top.size(); ++k) {
+      const float d = norm(p - top[k]);
+      if (d < bestD) {
+        bestD = d;
+        best = k;
+      }
+    }
+    *distance = bestD;
+    return static_cast<float>(best);
+  };
+  // How far each pixel lies from the line (the band's middle), and where along it the pixels
+  // touching the band lie.
+  cv::Mat fromLine;
+  cv::distanceTransform(~band, fromLine, cv::DIST_L2, 3);
+  const float bandHalf = static_cast<float>(thickness) / 2.0f;
+  for (int y = 0; y < box.height; ++y) {
+    const int* row = labels.ptr<int>(y);
+    for (int x = 0; x < box.width; ++x) {
+      const int label = row[x];
+      if (label == 0) continue;
+      Piece& piece = pieces[static_cast<std::size_t>(label)];
+      const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
+      piece.farthest = std::max(piece.farthest, fromLine.at<float>(y, x) + bandHalf);
+      piece.sumX += p.x;
+      piece.sumY += p.y;
+      ++piece.pixels;
+      if (touching.at<uchar>(y, x) != 0) {
+        float distance = 0.0f;
+        const float s = nearest(p, &distance);
+        piece.first = std::min(piece.first, s);
+        piece.last = std::max(piece.last, s);
+      }
+    }
+  }
+  // The way the stem runs up to a place on the line, from a few stem widths below it (where the
+  // line is too short for that, the way seedlings grow).
+  const auto stemWay = [&](float at) {
+    const Vec2 way = line.pointAt(at) - line.pointAt(std::min(total, at + 3.0f * width));
+    return norm(way) > 0.0f ? way * (1.0f / norm(way)) : up;
+  };
+  std::optional<float> fork;
+  for (int label = 1; label < n; ++label) {
+    const Piece& piece = pieces[static_cast<std::size_t>(label)];
+    if (piece.last < 0.0f) continue;  // it does not meet the line
+    const float at = (piece.first + piece.last) / 2.0f;
+    const Vec2 middle(static_cast<float>(piece.sumX / piece.pixels),
+                      static_cast<float>(piece.sumY / piece.pixels));
+    const bool petiole = at >= width && at <= reach && piece.last - piece.first <= 2.0f * width &&
+                         piece.farthest >= 1.5f * width &&
+                         dot(middle - line.pointAt(at), stemWay(at)) >= width;
+    if (petiole && (!fork || at < *fork)) fork = at;
+  }
+  return fork;
+}
+
+}  // namespace stemscan
