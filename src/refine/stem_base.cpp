@@ -79,7 +79,7 @@ bool narrowingNear(const Tube& tube, const Vec2& p, float radius, Vec2* at) {
 // pixels as deep as a good part of the stem's radius (so that a thinner root does not count).
 // The stem is the one under the top: the deepest pixel within 12 px of it, or, where the
 // tracker carried the top off the stem (a step too large for it to follow), within `reach`.
-bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base) {
+bool findBase(const Tube& tube, const Vec2& top, int reach, float radius, Vec2* base) {
   const cv::Point near = tube.local(top);
   cv::Point start(-1, -1);
   float deepest = 0.0f;
@@ -98,7 +98,8 @@ bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base) {
   // Every depth outside the box of the tube's dark pixels is 0.
   const cv::Rect box = tube.darkBox();
   cv::Mat reached;
-  cv::compare(tube.depthMap()(box), static_cast<double>(0.4f * deepest), reached, cv::CMP_GT);
+  const float stem = radius > 0.0f ? std::min(deepest, 2.0f * radius) : deepest;
+  cv::compare(tube.depthMap()(box), static_cast<double>(0.4f * stem), reached, cv::CMP_GT);
   cv::floodFill(reached, start - box.tl(), 128, nullptr, 0, 0, 8);
   for (int y = reached.rows - 1; y >= 0; --y) {
     const uchar* row = reached.ptr<uchar>(y);

@@ -22,6 +22,8 @@ bool narrowingNear(const Tube& tube, const Vec2& p, float radius, Vec2* at);
 // pixels as deep as a good part of the stem's radius (so that a thinner root does not count).
 // The stem is the one under the top: the deepest pixel within 12 px of it, or, where the
 // tracker carried the top off the stem (a step too large for it to follow), within `reach`.
-bool findBase(const Tube& tube, const Vec2& top, int reach, Vec2* base);
+// Where that pixel lies in open cotyledons much wider than the stem (`radius`, about), the
+// stem's own depth counts: the thin stem of a light-grown seedling is kept.
+bool findBase(const Tube& tube, const Vec2& top, int reach, float radius, Vec2* base);
 
 }  // namespace stemscan

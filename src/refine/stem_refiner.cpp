@@ -270,7 +270,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   const Vec2 tracked = line.front();
   Vec2 base = line.back();
   const int reach = static_cast<int>(settings.topReach);
-  if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, &base)) return false;
+  if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, radius, &base)) return false;
   if (baseKind == BaseKind::kTracked) narrowingNear(tube, base, radius, &base);
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   const Tube searched = searchTube(*stem, tube, radius);
@@ -291,7 +291,9 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
       rule = againRule;
     }
   }
-  if (centreline.empty()) return false;
+  // A path of a stem radius or less found no stem: where the top and the base were taken in
+  // one blob (open cotyledons around a thin stem), the plain fit does better.
+  if (centreline.empty() || total <= std::max(1.0f, radius)) return false;
   // A light-grown seedling's top is where its stem forks into the petioles.
   if (const std::optional<float> fork =
           forkBelowTop(tube, centreline, radius, Vec2(0.0f, -1.0f), settings.petioleReach)) {

@@ -16,6 +16,7 @@
 
 #include "detect/seedling_detector.h"
 #include "main/command_line.h"
+#include "tools/benchmark/light_grown_plate.h"
 #include "tools/benchmark/tool_usage.h"
 #include "tools/sample/evaluation.h"
 #include "tools/sample/plate_renderer.h"
@@ -333,7 +334,8 @@ int main(int argc, char** argv) {
           "Renders synthetic plates into FOLDER (default: a new temporary folder), analyses them\n"
           "and the cry1 photographs (default: cry1 of the data folder the build was configured\n"
           "with) in both modes, and prints how far the measurements are from the truth. With\n"
-          "--only, the accuracy table of that one condition and nothing else.")) {
+          "--only, the accuracy table of that one condition (or abrs_flight's) and nothing "
+          "else.")) {
     return 0;
   }
   std::string only;
@@ -357,6 +359,16 @@ int main(int argc, char** argv) {
     root = made;
   }
   const std::string data = positional.size() > 1 ? positional[1] : STEMSCAN_DATA_DIR "/cry1";
+  const auto lightGrown = [&] {
+    return stemscan::benchmark::lightGrownPlate(
+        std::filesystem::path(data).parent_path().string() + "/abrs_flight",
+        STEMSCAN_SOURCE_DIR "/tests/data/abrs_flight/tracks.csv", root + "/abrs_flight",
+        [&root](const std::vector<std::string>& args) {
+          double seconds = 0.0;
+          return runQuietly(args, root, &seconds);
+        });
+  };
+  if (only == "abrs_flight") return lightGrown() == 0 ? 0 : 1;
   std::printf("%-13s %-7s %6s %9s %9s %8s %8s %9s %7s %8s\n", "condition", "mode", "images",
               "len mean", "len worst", "mean %", "worst %", "top mean", "lost", "seconds");
   int failures = 0;
@@ -377,6 +389,7 @@ int main(int argc, char** argv) {
   }
   if (!only.empty()) return failures == 0 ? 0 : 1;
   failures += realSequence(data, root + "/cry1");
+  failures += lightGrown();
   detectionTable(all, root, data);
   checksTable(all, root, data);
   std::printf(
