@@ -7,21 +7,22 @@ namespace stemscan {
 namespace {
 
 // The pixels of `dark` on lines along one direction. The lines are looked for on the mask
-// pooled eight to one across them (a pixel set where any of its eight is), so that a line
-// slightly tilted or bowed still runs along one pooled row or column.
+// pooled eight to one each way (a pixel set where any of its 64 is), so that a line slightly
+// tilted or bowed still runs along one pooled row or column, and the search along it is short.
 cv::Mat linesAlong(const cv::Mat& dark, float lineShare, bool horizontal) {
   constexpr int kPool = 8;
-  const cv::Size pooled = horizontal ? cv::Size(dark.cols, (dark.rows + kPool - 1) / kPool)
-                                     : cv::Size((dark.cols + kPool - 1) / kPool, dark.rows);
+  const cv::Size pooled((dark.cols + kPool - 1) / kPool, (dark.rows + kPool - 1) / kPool);
   cv::Mat small;
   cv::resize(dark, small, pooled, 0, 0, cv::INTER_AREA);
   small = small > 0;
-  const int length = std::max(3, cvRound(lineShare * (horizontal ? dark.cols : dark.rows)));
+  const int length = std::max(
+      3, cvRound(lineShare * static_cast<float>(horizontal ? pooled.width : pooled.height)));
   // Outside the image nothing is set: a stem that runs off the picture is not a line.
   cv::morphologyEx(small, small, cv::MORPH_OPEN,
                    cv::getStructuringElement(
                        cv::MORPH_RECT, horizontal ? cv::Size(length, 1) : cv::Size(1, length)),
                    cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
+  if (cv::countNonZero(small) == 0) return cv::Mat::zeros(dark.size(), CV_8UC1);
   cv::Mat lines;
   cv::resize(small, lines, dark.size(), 0, 0, cv::INTER_NEAREST);
   lines &= dark;

@@ -59,7 +59,7 @@ float widthAtHalfDepth(const cv::Mat& grey, const Vec2& p, const Vec2& n, float 
   float nearer = reach;
   for (float sign : {-1.0f, 1.0f}) {
     float edge = 0.0f;
-    while (edge < nearer && greyAt(grey, p + n * (sign * edge)) < half) edge += 0.25f;
+    while (edge < nearer && greyAt(grey, p + n * (sign * edge)) < half) edge += 0.5f;
     nearer = std::min(nearer, edge);
   }
   return 2.0f * nearer;
@@ -71,12 +71,17 @@ Vec2 normalAt(const Contour& line, float at) {
 }
 
 // Where the line runs on into a root: the arc length where the narrowing begins.
+// `widths` are read every `step` px along the line, from the top; `from` is in samples.
 std::optional<float> narrowing(const std::vector<float>& widths, std::size_t from, float radius,
-                               const RefineSettings& settings) {
-  const auto run = static_cast<std::size_t>(std::max(10.0f, settings.collarRun * 2.0f * radius));
+                               float step, const RefineSettings& settings) {
+  const auto run =
+      static_cast<std::size_t>(std::max(10.0f, settings.collarRun * 2.0f * radius) / step);
   for (std::size_t k = from + run; k + run / 2 <= widths.size(); ++k) {
-    std::vector<float> above(widths.begin() + static_cast<long>(k - run),
-                             widths.begin() + static_cast<long>(k));
+    // Nothing narrows here unless the line is thin against the widest of the stem above.
+    const auto begin = widths.begin() + static_cast<long>(k - run);
+    const auto end = widths.begin() + static_cast<long>(k);
+    if (!(widths[k] < settings.collarNarrowing * *std::max_element(begin, end))) continue;
+    std::vector<float> above(begin, end);
     std::sort(above.begin(), above.end());
     const float stemWidth = above[above.size() / 2];
     const float thin = settings.collarNarrowing * stemWidth;
@@ -92,9 +97,9 @@ std::optional<float> narrowing(const std::vector<float>& widths, std::size_t fro
     // The collar is where the narrowing begins: up the line to the stem's full width, within
     // two stem radii.
     std::size_t begins = k;
-    const auto limit = static_cast<std::size_t>(2.0f * radius);
+    const auto limit = static_cast<std::size_t>(2.0f * radius / step);
     while (begins > 0 && k - begins < limit && widths[begins - 1] < 0.9f * stemWidth) --begins;
-    return static_cast<float>(begins > 0 ? begins - 1 : 0);
+    return step * static_cast<float>(begins > 0 ? begins - 1 : 0);
   }
   return std::nullopt;
 }
@@ -146,17 +151,19 @@ Collar collarOnCentreline(const Tube& tube, const cv::Mat& grey,
   std::nth_element(depths.begin(), depths.begin() + depths.size() / 2, depths.end());
   const float radius = depths[depths.size() / 2];
   if (radius <= 0.0f) return {};
-  // The stem's width at every pixel along the line: at half its depth in the grey image, or,
-  // without one, in the mask.
+  // The stem's width along the line, every pixel (every quarter radius on a thick stem): at
+  // half its depth in the grey image, or, without one, in the mask.
+  const float step = std::max(1.0f, std::floor(radius / 4.0f));
   std::vector<float> widths;
-  for (float at = 0.0f; at <= total; at += 1.0f) {
+  for (float at = 0.0f; at <= total; at += step) {
     const Vec2 p = line.pointAt(at);
     const Vec2 n = normalAt(line, at);
     widths.push_back(grey.empty() ? tube.widthAcross(p, n, 4.0f * radius)
                                   : widthAtHalfDepth(grey, p, n, 2.0f * radius + 2.0f));
   }
   if (const std::optional<float> at =
-          narrowing(widths, sample(settings.collarStemFrom), radius, settings)) {
+          narrowing(widths, static_cast<std::size_t>(sample(settings.collarStemFrom) / step),
+                    radius, step, settings)) {
     return {*at, true};
   }
   if (grey.empty()) return {};
