@@ -36,6 +36,7 @@ cv::Mat linesAlong(const cv::Mat& dark, float lineShare, bool horizontal) {
 // even width) and a pixel of the straight line, and a pixel around them. A stem standing close
 // beside a grid line is then no longer taken for part of it.
 cv::Mat narrowedToLines(const cv::Mat& rough, const cv::Mat& dark) {
+  if (cv::countNonZero(rough) == 0) return rough;
   cv::Mat core;
   cv::erode(rough, core, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
   core &= dark;

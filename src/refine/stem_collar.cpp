@@ -65,11 +65,6 @@ float widthAtHalfDepth(const cv::Mat& grey, const Vec2& p, const Vec2& n, float 
   return 2.0f * nearer;
 }
 
-// The unit normal of the line at arc length `at`.
-Vec2 normalAt(const Contour& line, float at) {
-  return across(line.pointAt(at + 2.0f) - line.pointAt(at - 2.0f));
-}
-
 // Where the line runs on into a root: the arc length where the narrowing begins.
 // `widths` are read every `step` px along the line, from the top; `from` is in samples.
 std::optional<float> narrowing(const std::vector<float>& widths, std::size_t from, float radius,
@@ -139,40 +134,44 @@ Collar collarOnCentreline(const Tube& tube, const cv::Mat& grey,
   const Contour line(centreline);
   const float total = line.length();
   if (total < 10.0f) return {};
-  const auto sample = [total](float share) {
-    return static_cast<std::size_t>(std::max(0.0f, share * total));
+  // The line a point per pixel or so, and its normal at each.
+  const std::vector<Vec2> every = line.resampled(static_cast<int>(total) + 1);
+  const auto normal = [&every](std::size_t k) {
+    return across(every[std::min(every.size() - 1, k + 2)] - every[k >= 2 ? k - 2 : 0]);
+  };
+  const auto sample = [&every](float share) {
+    return std::min(every.size() - 1, static_cast<std::size_t>(std::max(
+                                          0.0f, share * static_cast<float>(every.size()))));
   };
   // The stem's radius: the median depth along its upper part, below the cotyledons and above
   // where a root could begin on a whole seedling.
   std::vector<float> depths;
   for (std::size_t k = sample(settings.collarStemFrom); k <= sample(settings.collarStemTo); ++k) {
-    depths.push_back(tube.depth(line.pointAt(static_cast<float>(k))));
+    depths.push_back(tube.depth(every[k]));
   }
   std::nth_element(depths.begin(), depths.begin() + depths.size() / 2, depths.end());
   const float radius = depths[depths.size() / 2];
   if (radius <= 0.0f) return {};
   // The stem's width along the line, every pixel (every quarter radius on a thick stem): at
   // half its depth in the grey image, or, without one, in the mask.
-  const float step = std::max(1.0f, std::floor(radius / 4.0f));
+  const auto stride = static_cast<std::size_t>(std::max(1.0f, std::floor(radius / 4.0f)));
+  const float step = static_cast<float>(stride) * total / static_cast<float>(every.size() - 1);
   std::vector<float> widths;
-  for (float at = 0.0f; at <= total; at += step) {
-    const Vec2 p = line.pointAt(at);
-    const Vec2 n = normalAt(line, at);
+  for (std::size_t k = 0; k < every.size(); k += stride) {
+    const Vec2 p = every[k];
+    const Vec2 n = normal(k);
     widths.push_back(grey.empty() ? tube.widthAcross(p, n, 4.0f * radius)
                                   : widthAtHalfDepth(grey, p, n, 2.0f * radius + 2.0f));
   }
   if (const std::optional<float> at =
-          narrowing(widths, static_cast<std::size_t>(sample(settings.collarStemFrom) / step),
-                    radius, step, settings)) {
+          narrowing(widths, sample(settings.collarStemFrom) / stride, radius, step, settings)) {
     return {*at, true};
   }
   if (grey.empty()) return {};
   std::vector<float> contrasts;
   for (std::size_t k = sample(settings.collarStemFrom); k <= sample(settings.collarStemTo); ++k) {
-    const auto at = static_cast<float>(k);
     contrasts.push_back(
-        profileAcross(grey, line.pointAt(at), normalAt(line, at), 2.0f * radius + 2.0f, 1.0f)
-            .contrast());
+        profileAcross(grey, every[k], normal(k), 2.0f * radius + 2.0f, 1.0f).contrast());
   }
   std::nth_element(contrasts.begin(), contrasts.begin() + contrasts.size() / 2, contrasts.end());
   return {total, rootBelow(grey, line, radius, contrasts[contrasts.size() / 2], settings)};
