@@ -6,15 +6,16 @@
 namespace stemscan {
 namespace {
 
-// The pixels of `dark` on lines along one direction. The lines are looked for on the mask
-// pooled eight to one each way (a pixel set where any of its 64 is), so that a line slightly
-// tilted or bowed still runs along one pooled row or column, and the search along it is short.
-cv::Mat linesAlong(const cv::Mat& dark, float lineShare, bool horizontal) {
+// The lines along one direction, on `mask` (0 dark, 255 light) pooled eight to one each way
+// (a pooled pixel is dark where any of its 64 is), so that a line slightly tilted or bowed still
+// runs along one pooled row or column, and the search along it is short. Empty where there are
+// none.
+cv::Mat pooledLines(const cv::Mat& mask, float lineShare, bool horizontal) {
   constexpr int kPool = 8;
-  const cv::Size pooled((dark.cols + kPool - 1) / kPool, (dark.rows + kPool - 1) / kPool);
+  const cv::Size pooled((mask.cols + kPool - 1) / kPool, (mask.rows + kPool - 1) / kPool);
   cv::Mat small;
-  cv::resize(dark, small, pooled, 0, 0, cv::INTER_AREA);
-  small = small > 0;
+  cv::resize(mask, small, pooled, 0, 0, cv::INTER_AREA);
+  small = small < 255;
   const int length = std::max(
       3, cvRound(lineShare * static_cast<float>(horizontal ? pooled.width : pooled.height)));
   // Outside the image nothing is set: a stem that runs off the picture is not a line.
@@ -22,9 +23,13 @@ cv::Mat linesAlong(const cv::Mat& dark, float lineShare, bool horizontal) {
                    cv::getStructuringElement(
                        cv::MORPH_RECT, horizontal ? cv::Size(length, 1) : cv::Size(1, length)),
                    cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
-  if (cv::countNonZero(small) == 0) return cv::Mat::zeros(dark.size(), CV_8UC1);
+  return cv::countNonZero(small) > 0 ? small : cv::Mat();
+}
+
+// The pixels of `dark` (set where dark) in the pooled lines, and two pixels around them.
+cv::Mat linesAt(const cv::Mat& pooled, const cv::Mat& dark) {
   cv::Mat lines;
-  cv::resize(small, lines, dark.size(), 0, 0, cv::INTER_NEAREST);
+  cv::resize(pooled, lines, dark.size(), 0, 0, cv::INTER_NEAREST);
   lines &= dark;
   cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
   return lines;
@@ -145,19 +150,26 @@ void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
 }  // namespace
 
 cv::Mat longLines(const cv::Mat& dark, float lineShare) {
-  return linesAlong(dark, lineShare, true) | linesAlong(dark, lineShare, false);
+  const cv::Mat mask = ~dark;
+  cv::Mat lines = cv::Mat::zeros(dark.size(), CV_8UC1);
+  for (bool horizontal : {true, false}) {
+    const cv::Mat pooled = pooledLines(mask, lineShare, horizontal);
+    if (!pooled.empty()) lines |= linesAt(pooled, dark);
+  }
+  return lines;
 }
 
 cv::Mat withoutLongLines(const cv::Mat& mask, float lineShare) {
+  const cv::Mat across = pooledLines(mask, lineShare, true);
+  const cv::Mat down = pooledLines(mask, lineShare, false);
+  if (across.empty() && down.empty()) return mask;  // most plates: nothing to take out
   const cv::Mat dark = mask < 128;
   cv::Mat out = mask.clone();
-  const cv::Mat across = narrowedToLines(linesAlong(dark, lineShare, true), dark);
-  if (cv::countNonZero(across) > 0) lightenAcross(out, across);
-  // Lines down the image are lines across its transpose.
-  const cv::Mat down = narrowedToLines(linesAlong(dark, lineShare, false), dark);
-  if (cv::countNonZero(down) > 0) {
+  if (!across.empty()) lightenAcross(out, narrowedToLines(linesAt(across, dark), dark));
+  if (!down.empty()) {
+    // Lines down the image are lines across its transpose.
     cv::Mat turned = out.t();
-    lightenAcross(turned, down.t());
+    lightenAcross(turned, narrowedToLines(linesAt(down, dark), dark).t());
     out = turned.t();
   }
   return out;

@@ -11,7 +11,8 @@ namespace stemscan {
 cv::Mat longLines(const cv::Mat& dark, float lineShare);
 
 // `mask` (a thresholded image: 0 dark, 255 light) with the long lines lightened, except where a
-// stem crosses one: a stretch of line with dark on both sides of its band stays dark.
+// stem crosses one: a stretch of line with dark on both sides of its band stays dark. `mask`
+// itself (not a copy) where there are none.
 cv::Mat withoutLongLines(const cv::Mat& mask, float lineShare);
 
 }  // namespace stemscan

@@ -16,9 +16,9 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
   // A petiole's reach: a few stem widths, never most of the stem, and no further than
   // `petiole` (petioles are a light-grown seedling's, whose stems are thin).
   const float reach = std::min({total - 3.0f * width, 8.0f * width + 10.0f, petiole});
-  // A fork lies a stem width below the top at least, and a petiole leaves the stem for one and a
-  // half more: on a stem too thick for that within the reach, there is none to find.
-  if (reach < 1.5f * width) return std::nullopt;
+  // A petiole is a few stem widths long: on a stem too thick for one to fit within the reach
+  // (a dark-grown hypocotyl), there is none to find.
+  if (reach < 4.0f * width) return std::nullopt;
   // The top of the line, a point per pixel, and the part of the image around it.
   std::vector<Vec2> top;
   for (float s = 0.0f; s <= reach + width; s += 1.0f) top.push_back(line.pointAt(s));
