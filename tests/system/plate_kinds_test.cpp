@@ -17,26 +17,6 @@ namespace {
 
 using testing::readFile;
 
-// Two dark-grown seedlings, each with a dark root and root hairs below its collar, growing
-// 5 px per image while they slide 5 px per image down the picture; selected at their tops,
-// their bases left to the fit.
-sample::PlateSettings slidingSeedlings() {
-  sample::PlateSettings plate;
-  plate.cols = 2;
-  plate.width = 360;
-  plate.height = 600;
-  plate.images = 21;
-  plate.startLength = 150.0f;
-  plate.growth = 5.0f;
-  plate.slide = 5.0f;
-  plate.baseAt = 0.55f;
-  plate.rootLength = 160.0f;
-  plate.darkRoot = true;
-  plate.rootHairs = true;
-  plate.curvature = 0.0015f;
-  return plate;
-}
-
 // Runs the refined fit on `plate`, selected at the true tops (and, with `rowBottoms`, the row's
 // bottom put on the true bases), with `option` where given; returns the long table's lines.
 std::vector<std::map<std::string, std::string>> refinedRows(const testing::TempDir& dir,
@@ -53,9 +33,12 @@ std::vector<std::map<std::string, std::string>> refinedRows(const testing::TempD
   return testing::readCsv(dir.file("out.csv"));
 }
 
+// Two dark-grown seedlings, each with a dark root and root hairs below its collar, growing
+// 5 px per image while they slide 5 px per image down the picture; selected at their tops,
+// their bases left to the fit.
 TEST(WholeSeedlings, TheCollarIsFoundAndFollowedAsTheSeedlingsSlideDownThePicture) {
   testing::TempDir dir;
-  const sample::PlateSettings plate = slidingSeedlings();
+  const sample::PlateSettings plate = sample::slidingWholeSeedlings(2);
   const auto rows = refinedRows(dir, plate, false);
   ASSERT_EQ(rows.size(), 2u * 21u);
   const sample::PlateRenderer renderer(plate);
@@ -80,7 +63,7 @@ TEST(WholeSeedlings, TheCollarIsFoundAndFollowedAsTheSeedlingsSlideDownThePictur
 
 TEST(WholeSeedlings, AStemRunningOffThePictureEndsAtTheEdgeAndNoCollarIsClaimed) {
   testing::TempDir dir;
-  sample::PlateSettings plate = slidingSeedlings();
+  sample::PlateSettings plate = sample::slidingWholeSeedlings(2);
   plate.images = 4;
   plate.slide = 0.0f;
   plate.baseAt = 1.05f;  // the collars lie below the picture
@@ -100,19 +83,7 @@ TEST(WholeSeedlings, AStemRunningOffThePictureEndsAtTheEdgeAndNoCollarIsClaimed)
 // cotyledons open on petioles; the tops rise 30 px per image, across the grid's lines.
 TEST(LightGrownSeedlings, TopsStayAtTheForkAcrossGridLinesAndLargeSteps) {
   testing::TempDir dir;
-  sample::PlateSettings plate;
-  plate.cols = 4;
-  plate.width = 400;
-  plate.height = 500;
-  plate.images = 8;
-  plate.startLength = 40.0f;
-  plate.growth = 30.0f;
-  plate.thickness = 4.0f;
-  plate.curvature = 0.0005f;
-  plate.baseAt = 0.75f;
-  plate.openCotyledons = true;
-  plate.gridSpacing = 100;
-  plate.bright = true;
+  const sample::PlateSettings plate = sample::lightGrownOnGrid(4);
   const auto rows = refinedRows(dir, plate, true, "--bright");
   ASSERT_EQ(rows.size(), 4u * 8u);
   const sample::PlateRenderer renderer(plate);

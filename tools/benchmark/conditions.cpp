@@ -46,36 +46,15 @@ std::vector<Condition> conditions() {
   // Whole dark-grown seedlings, a dark root with hairs below the collar, sliding 100 px down
   // the picture as they grow; nobody puts the bases.
   add("whole sliding", [](Condition& c) {
-    c.plate.cols = 4;
-    c.plate.width = 640;
-    c.plate.height = 600;
-    c.plate.images = 21;
-    c.plate.startLength = 150.0f;
-    c.plate.growth = 5.0f;
-    c.plate.slide = 5.0f;
-    c.plate.baseAt = 0.55f;
-    c.plate.rootLength = 160.0f;
-    c.plate.darkRoot = true;
-    c.plate.rootHairs = true;
-    c.plate.curvature = 0.0015f;
+    c.plate = sample::slidingWholeSeedlings(4);
     c.rowBottoms = false;
   });
   // Light-grown: bright thin stems on a dark plate with a printed grid, cotyledons open on
-  // petioles, seedlings in pairs, tops rising 30 px per image.
+  // petioles, seedlings in pairs (a pair to a grid cell), tops rising 30 px per image.
   add("light grid", [](Condition& c) {
-    c.plate.cols = 8;
-    c.plate.width = 800;
-    c.plate.height = 500;
-    c.plate.images = 8;
-    c.plate.startLength = 40.0f;
-    c.plate.growth = 30.0f;
-    c.plate.thickness = 4.0f;
-    c.plate.curvature = 0.0005f;  // light-grown stems stand nearly straight
-    c.plate.baseAt = 0.75f;
-    c.plate.openCotyledons = true;
-    c.plate.gridSpacing = 200;  // a pair to a grid cell
+    c.plate = sample::lightGrownOnGrid(8);
+    c.plate.gridSpacing = 200;
     c.plate.pairGap = 14.0f;
-    c.plate.bright = true;
     c.bright = true;
   });
   return all;

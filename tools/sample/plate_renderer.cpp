@@ -203,6 +203,40 @@ cv::Mat PlateRenderer::render(int t, std::vector<SeedlingTruth>* truthOut) const
   return image;
 }
 
+PlateSettings slidingWholeSeedlings(int cols) {
+  PlateSettings plate;
+  plate.cols = cols;
+  plate.width = 160 * cols;
+  plate.height = 600;
+  plate.images = 21;
+  plate.startLength = 150.0f;
+  plate.growth = 5.0f;
+  plate.slide = 5.0f;
+  plate.baseAt = 0.55f;
+  plate.rootLength = 160.0f;
+  plate.darkRoot = true;
+  plate.rootHairs = true;
+  plate.curvature = 0.0015f;
+  return plate;
+}
+
+PlateSettings lightGrownOnGrid(int cols) {
+  PlateSettings plate;
+  plate.cols = cols;
+  plate.width = 100 * cols;
+  plate.height = 500;
+  plate.images = 8;
+  plate.startLength = 40.0f;
+  plate.growth = 30.0f;
+  plate.thickness = 4.0f;
+  plate.curvature = 0.0005f;  // light-grown stems stand nearly straight
+  plate.baseAt = 0.75f;
+  plate.openCotyledons = true;
+  plate.gridSpacing = 100;
+  plate.bright = true;
+  return plate;
+}
+
 bool writePlate(const PlateSettings& settings, const std::string& folder, const std::string& name,
                 const std::string& format, const std::string& truthPath) {
   const PlateRenderer renderer(settings);

@@ -41,6 +41,15 @@ struct PlateSettings {
   bool bright = false;          // light seedlings on a dark plate: the picture's negative
 };
 
+// Whole dark-grown seedlings, `cols` of them 160 px apart, 150 px long at first and growing 5 px
+// per image for 21 images, with a dark root and root hairs below each collar, sliding 5 px per
+// image down the picture.
+PlateSettings slidingWholeSeedlings(int cols);
+// Light-grown seedlings, `cols` of them 100 px apart, 4 px thick, nearly straight, cotyledons
+// open on petioles, 40 px long at first and rising 30 px per image for 8 images, bright on a
+// dark plate with a printed grid (lines 100 px apart, between the seedlings).
+PlateSettings lightGrownOnGrid(int cols);
+
 // Where one seedling stands at one image.
 struct SeedlingTruth {
   int image = 0;
