@@ -129,7 +129,8 @@ void PlatePipeline::track(const TrackingSettings& given, int endMode) {
   // Each top's step between the last two images stored: tops far apart in time move far.
   const unsigned t = grabber_ ? timeIndex() : 0;
   settings.recentSteps.assign(snakes_.size(), 0.0f);
-  for (std::size_t i = 0; t >= 2 && i < snakes_.size() && i < store_.series.size(); ++i) {
+  for (std::size_t i = 0;
+       settings.refine && t >= 2 && i < snakes_.size() && i < store_.series.size(); ++i) {
     const auto& series = store_.series[i];
     if (series.size() < t || series[t - 1].empty() || series[t - 2].empty()) continue;
     settings.recentSteps[i] = norm(series[t - 1].front() - series[t - 2].front());

@@ -55,4 +55,17 @@ std::string csvField(const std::string& text) {
   return out + "\"";
 }
 
+std::map<std::string, std::size_t> columnsOf(const std::string& header) {
+  std::vector<std::string> names;
+  splitCsvLine(header, &names);
+  std::map<std::string, std::size_t> columns;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    std::string& name = names[k];
+    name.erase(0, name.find_first_not_of(" \t"));
+    name.erase(name.find_last_not_of(" \t") + 1);
+    columns[name] = k;
+  }
+  return columns;
+}
+
 }  // namespace stemscan

@@ -38,17 +38,14 @@ GrowthFigure experimentGrowthFigure(const std::string& title,
   std::vector<std::pair<std::string, std::string>> order;  // tag, label
   std::map<std::string, std::vector<Measurement>> measured;
   for (const PlateRows& plate : plates) {
-    std::vector<std::string> head;
-    splitCsvLine(plate.header, &head);
-    std::map<std::string, std::size_t> at;
-    for (std::size_t k = 0; k < head.size(); ++k) at[head[k]] = k;
+    std::map<std::string, std::size_t> at = columnsOf(plate.header);
     for (const char* column :
          {"image", "time_h", "hypocotyl", "label", "status", "length_px", "length_mm", "base"}) {
       if (at.count(column) == 0) return GrowthFigure{};
     }
     for (const std::string& line : plate.lines) {
       std::vector<std::string> f;
-      if (!splitCsvLine(line, &f) || f.size() != head.size()) continue;
+      if (!splitCsvLine(line, &f) || f.size() != at.size()) continue;
       if (f[at["status"]] != "measured") continue;
       const std::optional<double> image = number(f[at["image"]]);
       const std::optional<double> px = number(f[at["length_px"]]);

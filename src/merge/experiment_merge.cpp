@@ -83,11 +83,7 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
     err << "no plate list " << settings.listPath << std::endl;
     return 2;
   }
-  std::vector<std::string> columns;
-  splitCsvLine(list->header, &columns);
-  for (std::string& name : columns) name = trimmed(name);
-  std::map<std::string, std::size_t> column;
-  for (std::size_t k = 0; k < columns.size(); ++k) column[columns[k]] = k;
+  const std::map<std::string, std::size_t> column = columnsOf(list->header);
   if (column.count("out") == 0) {
     err << settings.listPath << ": the header has no column out" << std::endl;
     return 2;
@@ -147,14 +143,11 @@ int mergeExperiment(const MergeSettings& settings, std::ostream& out, std::ostre
     figureRows.push_back({plate.name, plate.rows.header, plate.rows.lines});
     const std::string name = csvField(plate.name);
     for (const std::string& line : plate.rows.lines) rows += name + "," + line + "\n";
-    std::vector<std::string> head;
-    splitCsvLine(growthHeader, &head);
-    std::map<std::string, std::size_t> at;
-    for (std::size_t k = 0; k < head.size(); ++k) at[head[k]] = k;
+    std::map<std::string, std::size_t> at = columnsOf(growthHeader);
     for (const std::string& line : plate.growth.lines) {
       growth += name + "," + line + "\n";
       std::vector<std::string> f;
-      if (!splitCsvLine(line, &f) || f.size() != head.size()) continue;
+      if (!splitCsvLine(line, &f) || f.size() != at.size()) continue;
       LabelGroup& group = groups[f[at["label"]]];
       group.suspect += f[at["suspect_left_out"]].empty() ? 0 : std::stoi(f[at["suspect_left_out"]]);
       if (f[at["rate_px_per_h"]].empty()) continue;

@@ -20,8 +20,8 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
   // (a dark-grown hypocotyl), there is none to find.
   if (reach < 4.0f * width) return std::nullopt;
   // The top of the line, a point per pixel, and the part of the image around it.
-  std::vector<Vec2> top;
-  for (float s = 0.0f; s <= reach + width; s += 1.0f) top.push_back(line.pointAt(s));
+  const std::vector<Vec2> top =
+      Contour(line.upTo(reach + width)).resampled(static_cast<int>(std::ceil(reach + width)) + 1);
   std::vector<cv::Point2f> corners;
   for (const Vec2& p : top) corners.emplace_back(p.x, p.y);
   const int margin = static_cast<int>(std::ceil(std::min(6.0f * width + 10.0f, petiole)));
@@ -61,17 +61,12 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
     int pixels = 0;
   };
   std::vector<Piece> pieces(static_cast<std::size_t>(n));
-  const auto nearest = [&top](const Vec2& p, float* distance) {
+  // The arc length (about a pixel per point) of the line's point nearest p.
+  const auto nearest = [&top](const Vec2& p) {
     std::size_t best = 0;
-    float bestD = 1e9f;
-    for (std::size_t k = 0; k < top.size(); ++k) {
-      const float d = norm(p - top[k]);
-      if (d < bestD) {
-        bestD = d;
-        best = k;
-      }
+    for (std::size_t k = 1; k < top.size(); ++k) {
+      if (norm(p - top[k]) < norm(p - top[best])) best = k;
     }
-    *distance = bestD;
     return static_cast<float>(best);
   };
   // How far each pixel lies from the line (the band's middle), and where along it the pixels
@@ -91,8 +86,7 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
       piece.sumY += p.y;
       ++piece.pixels;
       if (touching.at<uchar>(y, x) != 0) {
-        float distance = 0.0f;
-        const float s = nearest(p, &distance);
+        const float s = nearest(p);
         piece.first = std::min(piece.first, s);
         piece.last = std::max(piece.last, s);
       }

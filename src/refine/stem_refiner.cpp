@@ -183,17 +183,6 @@ std::vector<Vec2> centrelineFrom(const StemView& stem, const Vec2& near,
   return centreline;
 }
 
-// The centreline from arc length `at` down to its base.
-std::vector<Vec2> fromArcLength(const std::vector<Vec2>& line, float at) {
-  std::vector<Vec2> rest{Contour(line).pointAt(at)};
-  float walked = 0.0f;
-  for (std::size_t k = 1; k < line.size(); ++k) {
-    walked += norm(line[k] - line[k - 1]);
-    if (walked > at) rest.push_back(line[k]);
-  }
-  return rest;
-}
-
 // Light specks inside the stem: light pixels (128 or more in `mask`) whose four neighbours are
 // all dark, within two pixels of points every 5 px along the contour. A whole stem has none
 // (cry1's contours have at most three at threshold 70); a noisy photograph thresholded far
@@ -297,7 +286,7 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   // A light-grown seedling's top is where its stem forks into the petioles.
   if (const std::optional<float> fork =
           forkBelowTop(tube, centreline, radius, Vec2(0.0f, -1.0f), settings.petioleReach)) {
-    centreline = fromArcLength(centreline, *fork);
+    centreline = Contour(centreline).from(*fork);
     rule = TopRule::kFork;
     total = Contour(centreline).length();
   }

@@ -32,6 +32,18 @@ Vec2 Contour::pointAt(float at) const {
                     [this](std::size_t i) { return norm(points_[i] - points_[i - 1]); });
 }
 
+std::vector<Vec2> Contour::from(float at) const {
+  std::vector<Vec2> out;
+  if (points_.empty()) return out;
+  out.push_back(pointAt(at));
+  float walked = 0.0f;
+  for (std::size_t i = 1; i < points_.size(); ++i) {
+    walked += norm(points_[i] - points_[i - 1]);
+    if (walked > at) out.push_back(points_[i]);
+  }
+  return out;
+}
+
 std::vector<Vec2> Contour::upTo(float at) const {
   std::vector<Vec2> out;
   if (points_.empty()) return out;

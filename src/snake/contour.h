@@ -27,6 +27,8 @@ class Contour {
   Vec2 pointAt(float at) const;
   // The contour from the top to arc length `at` (clamped), its last point pointAt(at).
   std::vector<Vec2> upTo(float at) const;
+  // The contour from arc length `at` (clamped) down to the base, its first point pointAt(at).
+  std::vector<Vec2> from(float at) const;
   // `n` points (at least two) spread evenly along the contour, the first at the top and the
   // last at the base (or a hair from it).
   std::vector<Vec2> resampled(int n) const;

@@ -16,6 +16,16 @@ namespace {
 using testing::contains;
 using testing::runProgram;
 
+// Runs the program on the three-cell plate from the image `first`, timed from `source`, with
+// the session in session.txt; the tables are `out`, the console output goes to `console`.
+int runTimed(const testing::TempDir& dir, const std::string& first, const std::string& out,
+             const std::string& source, std::string* console) {
+  return runProgram(dir,
+                    {dir.file(first), "1", "3", dir.file(out), "--time-from=" + source,
+                     "--script=" + dir.file("session.txt")},
+                    console);
+}
+
 TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
   testing::TempDir dir;
   testing::PlateSpec plate;
@@ -31,12 +41,7 @@ TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
   const std::string script = testing::selectAllAndCalibrate(plate) + testing::spaceKeys(3);
   testing::writeFile(dir.file("session.txt"), script);
   std::string out;
-  ASSERT_EQ(runProgram(dir,
-                       {dir.file(names[0]), "1", "3", dir.file("out"), "--time-from=names",
-                        "--script=" + dir.file("session.txt")},
-                       &out),
-            0)
-      << out;
+  ASSERT_EQ(runTimed(dir, names[0], "out", "names", &out), 0) << out;
   EXPECT_TRUE(contains(out, "sequence: 3 images"));
   EXPECT_TRUE(contains(out, "2010_02_20_04_39_06-0003.png at 2010-02-20T04:39:06 (12.00 h later)"));
   const std::vector<std::string> lines = testing::lines(testing::readFile(dir.file("out.csv")));
@@ -49,11 +54,7 @@ TEST(CameraNames, DateAndTimeNamesFormOneSequenceTimedFromTheNames) {
   // An image whose name holds no time is refused, named, before anything is written.
   cv::imwrite(dir.file("plate00.png"), testing::seedlingPlate(plate, 0));
   cv::imwrite(dir.file("plate01.png"), testing::seedlingPlate(plate, 1));
-  EXPECT_EQ(runProgram(dir,
-                       {dir.file("plate00.png"), "1", "3", dir.file("plain"), "--time-from=names",
-                        "--script=" + dir.file("session.txt")},
-                       &out),
-            kExitUsage);
+  EXPECT_EQ(runTimed(dir, "plate00.png", "plain", "names", &out), kExitUsage);
   EXPECT_TRUE(contains(out, "plate00.png has no date and time in its name")) << out;
   EXPECT_FALSE(testing::fileExists(dir.file("plain_len.txt")));
 }
@@ -76,12 +77,7 @@ TEST(CameraNames, TimesFromThePhotographsExifData) {
   testing::writeFile(dir.file("session.txt"),
                      testing::selectAllAndCalibrate(testing::PlateSpec()) + testing::spaceKeys(2));
   std::string out;
-  ASSERT_EQ(runProgram(dir,
-                       {dir.file("shot00.jpg"), "1", "3", dir.file("out"), "--time-from=exif",
-                        "--script=" + dir.file("session.txt")},
-                       &out),
-            0)
-      << out;
+  ASSERT_EQ(runTimed(dir, "shot00.jpg", "out", "exif", &out), 0) << out;
   EXPECT_TRUE(contains(out,
                        "times from the EXIF data: shot00.jpg at 2010-02-19T23:30:00, "
                        "shot01.jpg at 2010-02-20T01:00:00 (1.50 h later)"))
@@ -89,11 +85,7 @@ TEST(CameraNames, TimesFromThePhotographsExifData) {
   EXPECT_TRUE(contains(testing::readFile(dir.file("out.csv")), "shot01.jpg,1.5000,"));
 
   photograph(dir.file("bare00.jpg"), 0, "");
-  EXPECT_EQ(runProgram(dir,
-                       {dir.file("bare00.jpg"), "1", "3", dir.file("bare"), "--time-from=exif",
-                        "--script=" + dir.file("session.txt")},
-                       &out),
-            kExitUsage);
+  EXPECT_EQ(runTimed(dir, "bare00.jpg", "bare", "exif", &out), kExitUsage);
   EXPECT_TRUE(contains(out, "bare00.jpg has no EXIF date and time")) << out;
 }
 
