@@ -7,6 +7,20 @@
 #include "snake/contour.h"
 
 namespace stemscan {
+namespace {
+
+// A piece of the tube beside the line: where it touches the band along the line (as arc
+// lengths), how far it reaches from the line, and the sum of its pixels half a stem width to one
+// and a half from the band around where it touches the band: which way it leaves the line.
+// Further out a piece may be a neighbour's stem, joined to this one by touching cotyledons.
+struct Piece {
+  float first = 1e9f, last = -1.0f;
+  float farthest = 0.0f;
+  Vec2 leaving{0.0f, 0.0f};
+  int leavingPixels = 0;
+};
+
+}  // namespace
 
 std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& centreline,
                                   float radius, const Vec2& up, float petiole) {
@@ -52,14 +66,6 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
   cv::Mat labels;
   const int n = cv::connectedComponents(beside, labels, 8, CV_32S);
 
-  // Each piece beside the line: where it touches the band (as arc lengths), how far it
-  // reaches from the line, and its middle.
-  struct Piece {
-    float first = 1e9f, last = -1.0f;
-    float farthest = 0.0f;
-    double sumX = 0.0, sumY = 0.0;
-    int pixels = 0;
-  };
   std::vector<Piece> pieces(static_cast<std::size_t>(n));
   // The arc length (about a pixel per point) of the line's point nearest p.
   const auto nearest = [&top](const Vec2& p) {
@@ -81,15 +87,27 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
       if (label == 0) continue;
       Piece& piece = pieces[static_cast<std::size_t>(label)];
       const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
-      piece.farthest = std::max(piece.farthest, fromLine.at<float>(y, x) + bandHalf);
-      piece.sumX += p.x;
-      piece.sumY += p.y;
-      ++piece.pixels;
+      const float away = fromLine.at<float>(y, x);
+      piece.farthest = std::max(piece.farthest, away + bandHalf);
       if (touching.at<uchar>(y, x) != 0) {
         const float s = nearest(p);
         piece.first = std::min(piece.first, s);
         piece.last = std::max(piece.last, s);
       }
+    }
+  }
+  // Which way each piece leaves the line.
+  const auto contact = [&](const Piece& piece) { return (piece.first + piece.last) / 2.0f; };
+  for (int y = 0; y < box.height; ++y) {
+    const int* row = labels.ptr<int>(y);
+    for (int x = 0; x < box.width; ++x) {
+      Piece& piece = pieces[static_cast<std::size_t>(row[x])];
+      const float away = fromLine.at<float>(y, x);
+      if (row[x] == 0 || piece.last < 0.0f || away < 0.5f * width || away > 1.5f * width) continue;
+      const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
+      if (norm(p - line.pointAt(contact(piece))) > bandHalf + 2.0f * width) continue;
+      piece.leaving += p;
+      ++piece.leavingPixels;
     }
   }
   // The way the stem runs up to a place on the line, from a few stem widths below it (where the
@@ -101,14 +119,20 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
   std::optional<float> fork;
   for (int label = 1; label < n; ++label) {
     const Piece& piece = pieces[static_cast<std::size_t>(label)];
-    if (piece.last < 0.0f) continue;  // it does not meet the line
-    const float at = (piece.first + piece.last) / 2.0f;
-    const Vec2 middle(static_cast<float>(piece.sumX / piece.pixels),
-                      static_cast<float>(piece.sumY / piece.pixels));
-    const bool petiole = at >= width && at <= reach && piece.last - piece.first <= 2.0f * width &&
+    if (piece.last < 0.0f || piece.leavingPixels == 0) continue;  // it does not meet the line
+    const float at = contact(piece);
+    const Vec2 out =
+        piece.leaving * (1.0f / static_cast<float>(piece.leavingPixels)) - line.pointAt(at);
+    // What touches the line only around its top is the rest of the organ the line ran up into;
+    // a petiole runs along the line's side for a stem width or more.
+    const bool alongside = piece.last >= width;
+    // A petiole leaves the line upwards, or at least not much below across.
+    const bool petiole = alongside && at <= reach && piece.last - piece.first <= 2.0f * width &&
                          piece.farthest >= 1.5f * width &&
-                         dot(middle - line.pointAt(at), stemWay(at)) >= width;
-    if (petiole && (!fork || at < *fork)) fork = at;
+                         dot(out, stemWay(at)) >= 0.3f * norm(out);
+    // Of several, the lowest: a line that ran on up through a cotyledon into a neighbour's
+    // touching it has that cotyledon's other lobes standing out beside it higher up.
+    if (petiole && (!fork || at > *fork)) fork = at;
   }
   return fork;
 }

@@ -21,6 +21,39 @@ double at(const std::vector<std::vector<double>>& table, int row, int column) {
   return table[row][column];
 }
 
+// Which column of the tables holds each true seedling: the hypocotyl whose top at image 0 is
+// nearest to the seedling's, one to one, nearest pairs first. A click takes the grid cell whose
+// scattered contour lies nearest, so two seedlings in one cell may be named either way round;
+// that naming is the user's, not a measurement.
+std::vector<int> columnsByFirstTops(const std::vector<SeedlingTruth>& truth,
+                                    const std::vector<std::vector<double>>& tips) {
+  struct Pair {
+    double distance;
+    int seedling;
+    int hypocotyl;
+  };
+  std::vector<Pair> pairs;
+  const int hypocotyls = tips.empty() ? 0 : static_cast<int>(tips[0].size() / 2);
+  for (const SeedlingTruth& s : truth) {
+    for (int h = 0; h < hypocotyls; ++h) {
+      const double d = std::hypot(at(tips, 0, 2 * h) - s.topX, at(tips, 0, 2 * h + 1) - s.topY);
+      if (!std::isnan(d)) pairs.push_back({d, s.hypocotyl, h});
+    }
+  }
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const Pair& a, const Pair& b) { return a.distance < b.distance; });
+  std::vector<int> column(truth.size());
+  for (const SeedlingTruth& s : truth) column[s.hypocotyl] = s.hypocotyl;
+  std::vector<bool> seedlingTaken(truth.size(), false);
+  std::vector<bool> hypocotylTaken(hypocotyls, false);
+  for (const Pair& p : pairs) {
+    if (seedlingTaken[p.seedling] || hypocotylTaken[p.hypocotyl]) continue;
+    seedlingTaken[p.seedling] = hypocotylTaken[p.hypocotyl] = true;
+    column[p.seedling] = p.hypocotyl;
+  }
+  return column;
+}
+
 }  // namespace
 
 std::vector<std::vector<double>> parseTable(const std::string& text) {
@@ -66,15 +99,17 @@ Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
   const auto lengths = parseTable(lengthTable);
   const auto tips = parseTable(tipTable);
   const PlateRenderer renderer(plate);
+  const std::vector<int> column = columnsByFirstTops(renderer.truth(0), tips);
   Accuracy a;
   int lost = 0;
   int measured = 0;
   for (int t = 0; t < plate.images; ++t) {
     for (const SeedlingTruth& s : renderer.truth(t)) {
       ++a.measurements;
-      const double length = at(lengths, t, s.hypocotyl);
-      const double x = at(tips, t, 2 * s.hypocotyl);
-      const double y = at(tips, t, 2 * s.hypocotyl + 1);
+      const int h = column[s.hypocotyl];
+      const double length = at(lengths, t, h);
+      const double x = at(tips, t, 2 * h);
+      const double y = at(tips, t, 2 * h + 1);
       if (std::isnan(length) || std::isnan(x) || std::isnan(y)) {
         ++a.missing;
         ++lost;
