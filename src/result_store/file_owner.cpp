@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -27,11 +28,14 @@ bool mayReplaceHolding(const std::string& path, const std::string& prefix,
                        const std::string& mark) {
   if (!mayReplace(path, {prefix})) return false;
   // A figure of ours is small; a file this large is not one.
-  constexpr std::size_t kLargest = 64u << 20;
+  constexpr std::uintmax_t kLargest = 64u << 20;
   std::ifstream in(path, std::ios::binary);
   if (!in) return true;  // nothing there
-  std::string text(kLargest, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(kLargest));
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size > kLargest) return false;
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(size));
   text.resize(static_cast<std::size_t>(in.gcount()));
   return text.find(mark) != std::string::npos;
 }
