@@ -1,6 +1,7 @@
 #include "checks/track_checks.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "snake/contour.h"
@@ -155,6 +156,19 @@ float stemWidthAlong(const cv::Mat& grey, const std::vector<Vec2>& points, int t
 bool runsOnto(const std::vector<Vec2>& mine, const std::vector<Vec2>& other, float width,
               float sharedShare) {
   if (mine.empty() || other.empty()) return false;
+  // Contours whose boxes lie a width apart share nothing, and most do.
+  const auto box = [](const std::vector<Vec2>& line) {
+    std::array<float, 4> b{line[0].x, line[0].y, line[0].x, line[0].y};
+    for (const Vec2& p : line) {
+      b = {std::min(b[0], p.x), std::min(b[1], p.y), std::max(b[2], p.x), std::max(b[3], p.y)};
+    }
+    return b;
+  };
+  const std::array<float, 4> a = box(mine);
+  const std::array<float, 4> b = box(other);
+  if (a[0] > b[2] + width || b[0] > a[2] + width || a[1] > b[3] + width || b[1] > a[3] + width) {
+    return false;
+  }
   if (distanceToContour(mine.front(), other) < width) return true;
   int shared = 0;
   for (const Vec2& p : mine) shared += distanceToContour(p, other) < width / 2.0f ? 1 : 0;
