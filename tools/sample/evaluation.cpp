@@ -25,27 +25,28 @@ double at(const std::vector<std::vector<double>>& table, int row, int column) {
 // nearest to the seedling's, one to one, nearest pairs first. A click takes the grid cell whose
 // scattered contour lies nearest, so two seedlings in one cell may be named either way round;
 // that naming is the user's, not a measurement.
-std::vector<int> columnsByFirstTops(const std::vector<SeedlingTruth>& truth,
-                                    const std::vector<std::vector<double>>& tips) {
+std::vector<int> columnsByFirstTops(const std::vector<cv::Point2f>& truth,
+                                    const std::vector<cv::Point2f>& found) {
   struct Pair {
     double distance;
     int seedling;
     int hypocotyl;
   };
   std::vector<Pair> pairs;
-  const int hypocotyls = tips.empty() ? 0 : static_cast<int>(tips[0].size() / 2);
-  for (const SeedlingTruth& s : truth) {
+  const int seedlings = static_cast<int>(truth.size());
+  const int hypocotyls = static_cast<int>(found.size());
+  for (int s = 0; s < seedlings; ++s) {
     for (int h = 0; h < hypocotyls; ++h) {
-      const double d = std::hypot(at(tips, 0, 2 * h) - s.topX, at(tips, 0, 2 * h + 1) - s.topY);
-      if (!std::isnan(d)) pairs.push_back({d, s.hypocotyl, h});
+      const double d = std::hypot(found[h].x - truth[s].x, found[h].y - truth[s].y);
+      if (!std::isnan(d)) pairs.push_back({d, s, h});
     }
   }
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const Pair& a, const Pair& b) { return a.distance < b.distance; });
   std::vector<int> column(truth.size());
-  for (const SeedlingTruth& s : truth) column[s.hypocotyl] = s.hypocotyl;
+  for (int s = 0; s < seedlings; ++s) column[s] = s;
   std::vector<bool> seedlingTaken(truth.size(), false);
-  std::vector<bool> hypocotylTaken(hypocotyls, false);
+  std::vector<bool> hypocotylTaken(found.size(), false);
   for (const Pair& p : pairs) {
     if (seedlingTaken[p.seedling] || hypocotylTaken[p.hypocotyl]) continue;
     seedlingTaken[p.seedling] = hypocotylTaken[p.hypocotyl] = true;
@@ -99,7 +100,14 @@ Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
   const auto lengths = parseTable(lengthTable);
   const auto tips = parseTable(tipTable);
   const PlateRenderer renderer(plate);
-  const std::vector<int> column = columnsByFirstTops(renderer.truth(0), tips);
+  std::vector<cv::Point2f> trueFirst;
+  for (const SeedlingTruth& s : renderer.truth(0)) trueFirst.emplace_back(s.topX, s.topY);
+  std::vector<cv::Point2f> foundFirst;
+  for (std::size_t h = 0; !tips.empty() && 2 * h + 1 < tips[0].size(); ++h) {
+    foundFirst.emplace_back(static_cast<float>(tips[0][2 * h]),
+                            static_cast<float>(tips[0][2 * h + 1]));
+  }
+  const std::vector<int> column = columnsByFirstTops(trueFirst, foundFirst);
   Accuracy a;
   int lost = 0;
   int measured = 0;
@@ -268,7 +276,12 @@ std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& m
 
 FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
                            const std::string& longTable, double lostPixels) {
-  FlagAgreement agreement;
+  struct Row {
+    int image, hypocotyl;
+    bool measured, flagged;
+    cv::Point2f top;
+  };
+  std::vector<Row> rows;
   std::stringstream lines(longTable);
   std::string line;
   std::getline(lines, line);  // header
@@ -279,21 +292,40 @@ FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
     while (std::getline(cells, cell, ',')) fields.push_back(cell);
     if (!line.empty() && line.back() == ',') fields.emplace_back();
     if (fields.size() < 18) continue;
-    const int t = std::stoi(fields[0]);
-    const int s = std::stoi(fields[3]);
+    Row row{std::stoi(fields[0]), std::stoi(fields[3]), !fields[11].empty() && !fields[12].empty(),
+            !fields[17].empty(), cv::Point2f(NAN, NAN)};
+    if (row.measured) row.top = cv::Point2f(std::stof(fields[11]), std::stof(fields[12]));
+    rows.push_back(row);
+  }
+  // Each hypocotyl's true seedling: the one whose first top lies nearest to the hypocotyl's.
+  std::vector<cv::Point2f> foundFirst;
+  for (const Row& row : rows) {
+    if (row.image != 0 || row.hypocotyl < 0) continue;
+    if (row.hypocotyl >= static_cast<int>(foundFirst.size())) {
+      foundFirst.resize(static_cast<std::size_t>(row.hypocotyl) + 1, cv::Point2f(NAN, NAN));
+    }
+    foundFirst[static_cast<std::size_t>(row.hypocotyl)] = row.top;
+  }
+  const std::vector<int> column =
+      columnsByFirstTops(truth.empty() ? std::vector<cv::Point2f>() : truth[0], foundFirst);
+  std::map<int, int> seedlingOf;
+  for (std::size_t s = 0; s < column.size(); ++s) seedlingOf[column[s]] = static_cast<int>(s);
+
+  FlagAgreement agreement;
+  for (const Row& row : rows) {
+    const auto paired = seedlingOf.find(row.hypocotyl);
+    const int t = row.image;
+    const int s = paired != seedlingOf.end() ? paired->second : row.hypocotyl;
     if (t >= static_cast<int>(truth.size()) || s >= static_cast<int>(truth[t].size())) continue;
     const cv::Point2f top = truth[t][s];
     if (std::isnan(top.x)) continue;
-    const bool measured = !fields[11].empty() && !fields[12].empty();
-    const double off =
-        measured ? std::hypot(std::stod(fields[11]) - top.x, std::stod(fields[12]) - top.y) : 1e9;
+    const double off = row.measured ? std::hypot(row.top.x - top.x, row.top.y - top.y) : 1e9;
     const bool lost = off > lostPixels;
-    const bool flagged = !fields[17].empty();
     ++agreement.measurements;
-    agreement.flagged += flagged;
+    agreement.flagged += row.flagged;
     agreement.lost += lost;
-    agreement.lostFlagged += lost && flagged;
-    agreement.falseAlarms += flagged && !lost;
+    agreement.lostFlagged += lost && row.flagged;
+    agreement.falseAlarms += row.flagged && !lost;
   }
   return agreement;
 }
