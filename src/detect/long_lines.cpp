@@ -6,24 +6,43 @@
 namespace stemscan {
 namespace {
 
-// The lines along one direction, on `mask` (0 dark, 255 light) pooled eight to one each way
-// (a pooled pixel is dark where any of its 64 is), so that a line slightly tilted or bowed still
-// runs along one pooled row or column, and the search along it is short. Empty where there are
-// none.
-cv::Mat pooledLines(const cv::Mat& mask, float lineShare, bool horizontal) {
-  constexpr int kPool = 8;
-  const cv::Size pooled((mask.cols + kPool - 1) / kPool, (mask.rows + kPool - 1) / kPool);
+constexpr int kPool = 8;  // image pixels to a pooled pixel, each way
+
+// `mask` (0 dark, 255 light) pooled eight to one each way, set where any of a pooled pixel's
+// 64 is dark: a line slightly tilted or bowed still runs along one pooled row or column, and
+// the search along it is short.
+cv::Mat pooledDark(const cv::Mat& mask) {
   cv::Mat small;
-  cv::resize(mask, small, pooled, 0, 0, cv::INTER_AREA);
-  small = small < 255;
-  const int length = std::max(
-      3, cvRound(lineShare * static_cast<float>(horizontal ? pooled.width : pooled.height)));
+  cv::resize(mask, small,
+             cv::Size((mask.cols + kPool - 1) / kPool, (mask.rows + kPool - 1) / kPool), 0, 0,
+             cv::INTER_AREA);
+  return small < 255;
+}
+
+// The runs of `pooled` along one direction over `share` of its side or more.
+cv::Mat runsOver(const cv::Mat& pooled, float share, bool horizontal) {
+  const int length =
+      std::max(3, cvRound(share * static_cast<float>(horizontal ? pooled.cols : pooled.rows)));
+  cv::Mat runs;
   // Outside the image nothing is set: a stem that runs off the picture is not a line.
-  cv::morphologyEx(small, small, cv::MORPH_OPEN,
+  cv::morphologyEx(pooled, runs, cv::MORPH_OPEN,
                    cv::getStructuringElement(
                        cv::MORPH_RECT, horizontal ? cv::Size(length, 1) : cv::Size(1, length)),
                    cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
-  return cv::countNonZero(small) > 0 ? small : cv::Mat();
+  return runs;
+}
+
+// The lines along one direction on the pooled mask: runs over `lineShare` of the side, and
+// beside them, in the next pooled row or column, runs over a quarter of that. A line that lies
+// across two pooled rows runs unbroken in neither of them all along. Empty where there are none.
+cv::Mat pooledLines(const cv::Mat& pooled, float lineShare, bool horizontal) {
+  cv::Mat lines = runsOver(pooled, lineShare, horizontal);
+  if (cv::countNonZero(lines) == 0) return cv::Mat();
+  cv::Mat beside;
+  cv::dilate(
+      lines, beside,
+      cv::getStructuringElement(cv::MORPH_RECT, horizontal ? cv::Size(1, 3) : cv::Size(3, 1)));
+  return lines | (beside & runsOver(pooled, lineShare / 4.0f, horizontal));
 }
 
 // The pixels of `dark` (set where dark) in the pooled lines, and two pixels around them.
@@ -116,15 +135,31 @@ void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
         mask.at<uchar>(y, x) = 255;
       }
     }
-    std::vector<char> above(top.size(), 0);
-    std::vector<char> below(top.size(), 0);
     int thickness = 0;
     for (std::size_t x = 0; x < top.size(); ++x) {
-      if (top[x] < 0) continue;
-      thickness = std::max(thickness, bottom[x] - top[x] + 1);
-      above[x] = top[x] > 0 && original.at<uchar>(top[x] - 1, static_cast<int>(x)) < 128;
-      below[x] =
-          bottom[x] + 1 < mask.rows && original.at<uchar>(bottom[x] + 1, static_cast<int>(x)) < 128;
+      if (top[x] >= 0) thickness = std::max(thickness, bottom[x] - top[x] + 1);
+    }
+    // A stem runs on away from the band, straight on or slanting; a printed line's own
+    // unevenness, bulging a pixel or two past the band, reaches no pixel half the band's width
+    // further out.
+    const int away = thickness / 2 + 1;
+    const auto dark = [&original](int y, int x) {
+      return y >= 0 && y < original.rows && x >= 0 && x < original.cols &&
+             original.at<uchar>(y, x) < 128;
+    };
+    const auto runsOn = [&](int y, int x) {
+      for (int dx = -away; dx <= away; ++dx) {
+        if (dark(y, x + dx)) return true;
+      }
+      return false;
+    };
+    std::vector<char> above(top.size(), 0);
+    std::vector<char> below(top.size(), 0);
+    for (std::size_t k = 0; k < top.size(); ++k) {
+      if (top[k] < 0) continue;
+      const int x = static_cast<int>(k);
+      above[k] = dark(top[k] - 1, x) && runsOn(top[k] - away, x);
+      below[k] = dark(bottom[k] + 1, x) && runsOn(bottom[k] + away, x);
     }
     const std::vector<Stretch> ups = stretches(above);
     const std::vector<Stretch> downs = stretches(below);
@@ -150,18 +185,19 @@ void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
 }  // namespace
 
 cv::Mat longLines(const cv::Mat& dark, float lineShare) {
-  const cv::Mat mask = ~dark;
+  const cv::Mat pooled = pooledDark(~dark);
   cv::Mat lines = cv::Mat::zeros(dark.size(), CV_8UC1);
   for (bool horizontal : {true, false}) {
-    const cv::Mat pooled = pooledLines(mask, lineShare, horizontal);
-    if (!pooled.empty()) lines |= linesAt(pooled, dark);
+    const cv::Mat found = pooledLines(pooled, lineShare, horizontal);
+    if (!found.empty()) lines |= linesAt(found, dark);
   }
   return lines;
 }
 
 cv::Mat withoutLongLines(const cv::Mat& mask, float lineShare) {
-  const cv::Mat across = pooledLines(mask, lineShare, true);
-  const cv::Mat down = pooledLines(mask, lineShare, false);
+  const cv::Mat pooled = pooledDark(mask);
+  const cv::Mat across = pooledLines(pooled, lineShare, true);
+  const cv::Mat down = pooledLines(pooled, lineShare, false);
   if (across.empty() && down.empty()) return mask;  // most plates: nothing to take out
   const cv::Mat dark = mask < 128;
   cv::Mat out = mask.clone();
