@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
 
+#include "analysis/even_background.h"
+
 namespace stemscan {
 
 Thresholds::Thresholds(int hypocotyls, int start)
@@ -61,6 +63,7 @@ void Thresholds::greyOf(const cv::Mat& bgr, cv::Mat& grey) {
   } else {
     cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
   }
+  if (even_) evenBackground(grey);
 }
 
 void Thresholds::makeMasks() {

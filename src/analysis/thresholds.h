@@ -43,6 +43,9 @@ class Thresholds {
   void forgetShown() { has_image_ = false; }
   // Light seedlings on a dark background (--bright): each image is analysed as its negative.
   void setNegative(bool on) { negative_ = on; }
+  // Uneven light (--even-background): each grey image is divided by the plate's grey around each
+  // pixel.
+  void setEvenBackground(bool on) { even_ = on; }
   // Makes mask() and previousMask() hold the two images thresholded at the current value;
   // nothing while that is kNone or before any image.
   void makeMasks();
@@ -68,9 +71,11 @@ class Thresholds {
   int previous_level_ = kNone;
   bool has_image_ = false;  // grey_ is the grey of the image shown
   bool negative_ = false;
+  bool even_ = false;
   cv::Mat inverted_;  // the negative of an image, on its way to grey
 
-  // The grey of a colour image (of its negative, with setNegative).
+  // The grey of a colour image (of its negative, with setNegative; evened, with
+  // setEvenBackground).
   void greyOf(const cv::Mat& bgr, cv::Mat& grey);
 };
 

@@ -61,7 +61,7 @@ bool takesValue(const std::string& name) {
 
 bool isFlag(const std::string& name) {
   return name == "--trace" || name == "--base" || name == "--refine" || name == "--detect" ||
-         name == "--auto" || name == "--bright";
+         name == "--auto" || name == "--bright" || name == "--even-background";
 }
 
 // The words of the command line, each quoted for a shell where it needs it; a word holding a
@@ -307,6 +307,9 @@ void applyOptions(const StartupSettings& settings, PlateAnalyzer& analyzer, std:
     } else if (option.name == "--bright") {
       out << "bright seedlings: each image analysed as its negative" << std::endl;
       analyzer.setBright(true);
+    } else if (option.name == "--even-background") {
+      out << "uneven light: each image divided by the plate's grey around each pixel" << std::endl;
+      analyzer.setEvenBackground(true);
     }
   }
   analyzer.setExperiment(settings.experiment);

@@ -35,6 +35,9 @@ const char* const kFullUsage =
     "                                 every image accepted\n"
     "  --bright                       seedlings lighter than the background: analyse each\n"
     "                                 image's negative\n"
+    "  --even-background              uneven light across the plate or between images: divide\n"
+    "                                 each image by the plate's grey around each pixel, so the\n"
+    "                                 plate is white (255) and the threshold a share of it\n"
     "  cot=<text>                     print the text\n"
     "  --script=<file>                run headless, replaying a session script\n"
     "  --seed=<n>                     make every random choice reproducible (0 to 4294967295)\n"
@@ -60,7 +63,7 @@ const char* const kFullUsage =
 
 const char* const kValidOptions =
     "the options are imagefile=<folder/prefix.ext>, --trace, --growth=<n>, --base, --refine, "
-    "--detect, --auto, --bright, cot=<text>, "
+    "--detect, --auto, --bright, --even-background, cot=<text>, "
     "--script=<file>, --seed=<n>, --record=<file>, --interval=<minutes>, --times=<file>, "
     "--time-from=names|exif, --layout=<file>, --control=<label>, --px-per-mm=<number>, "
     "--dpi=<number>";

@@ -111,6 +111,8 @@ class PlateAnalyzer {
     bright_ = on;
     pipeline_.thresholds().setNegative(on);
   }
+  // --even-background: every grey image divided by the plate's grey around each pixel.
+  void setEvenBackground(bool on) { pipeline_.thresholds().setEvenBackground(on); }
   // The times and the scale of the images (--interval, --times, --layout, --px-per-mm, --dpi).
   void setExperiment(const Experiment& experiment) { pipeline_.experiment() = experiment; }
   // The program's version and the command line, for the run record.

@@ -2,10 +2,11 @@
 // its collar, where the root begins, and followed as the seedling slides down the picture; a
 // stem that runs off the picture ends at the edge, and says so. Light-grown seedlings: thin
 // bright stems on a dark gridded plate, their tops where the petioles fork, rising 30 px from
-// one image to the next.
+// one image to the next. Uneven light: a plate lit from one side, then the other.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <opencv2/imgcodecs.hpp>
 
 #include "support/headless_run.h"
 #include "support/synthetic.h"
@@ -94,6 +95,37 @@ TEST(LightGrownSeedlings, TopsStayAtTheForkAcrossGridLinesAndLargeSteps) {
                                   std::stod(row.at("top_y")) - truth.topY);
     EXPECT_LE(off, 5.0) << row.at("image") << " " << row.at("hypocotyl");
   }
+}
+
+// The light falls off across the plate to 45 % at one side, the left on even images and the
+// right on odd ones: no one grey level parts stems from plate everywhere. With the background
+// evened, one threshold (halfway between the stems, about a fifth of the plate's grey, and the
+// plate) holds them all.
+TEST(UnevenLight, AnEvenedBackgroundKeepsEveryStemUnderLightFromEitherSide) {
+  testing::TempDir dir;
+  sample::PlateSettings plate;
+  plate.images = 6;
+  ASSERT_TRUE(sample::writePlate(plate, dir.path(), "plate", "png", dir.file("truth.csv")));
+  for (int t = 0; t < plate.images; ++t) {
+    const std::string path = dir.file("plate0" + std::to_string(t) + ".png");
+    cv::Mat image = cv::imread(path);
+    for (int x = 0; x < image.cols; ++x) {
+      const double across = static_cast<double>(x) / (image.cols - 1);
+      const double light = 1.0 - 0.55 * (t % 2 == 0 ? 1.0 - across : across);
+      image.col(x) *= light;
+    }
+    ASSERT_TRUE(cv::imwrite(path, image));
+  }
+  const auto result = testing::runSession(
+      dir, {dir.file("plate00.png"), "1", "6", dir.file("out"), "--even-background"},
+      sample::selectionSession(plate, 150, true));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(testing::contains(result.out, "uneven light"));
+  const sample::Accuracy a =
+      sample::evaluate(plate, readFile(dir.file("out_len.txt")), readFile(dir.file("out_tip.txt")));
+  EXPECT_EQ(a.missing, 0);
+  EXPECT_LT(a.meanLengthErrorPercent, 3.0);
+  EXPECT_EQ(a.lostShare, 0.0);
 }
 
 }  // namespace

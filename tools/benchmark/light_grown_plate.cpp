@@ -67,8 +67,10 @@ int lightGrownPlate(const std::string& data, const std::string& marksPath,
     return 0;
   }
   std::filesystem::create_directories(folder);
-  // The marked seedlings, left to right, selected at their tops on the first photograph; the
-  // threshold between the negative's stems (grey 90 to 120) and its background (about 168).
+  // The marked seedlings, left to right, selected at their tops on the first photograph. The
+  // light changes across the plate and from one photograph to the next, so the background is
+  // evened; the threshold lies halfway between the evened negative's stems (about 150 on the
+  // first photograph) and its plate (255).
   std::map<int, const Mark*> first;
   for (const Mark& m : marks) {
     if (m.frame == 0) first[m.seedling] = &m;
@@ -79,12 +81,12 @@ int lightGrownPlate(const std::string& data, const std::string& marksPath,
     session << "mouse StemScan rup " << std::lround(m->topX) << " " << std::lround(m->topY)
             << " alt\n";
   }
-  session << "key space\nslider thresholding threshold 135\nkey space\nkey space\n";
+  session << "key space\nslider thresholding threshold 200\nkey space\nkey space\n";
   session.close();
   const std::string out = folder + "/refined";
   const int status =
       run({data + "/" + first.begin()->second->file, "1", std::to_string(first.size()), out,
-           "--script=" + folder + "/session.txt", "--refine", "--bright"});
+           "--script=" + folder + "/session.txt", "--refine", "--bright", "--even-background"});
   std::map<int, int> column;
   for (const auto& [seedling, m] : first) column[seedling] = static_cast<int>(column.size());
   const auto ends = readEnds(out + ".csv");
@@ -110,8 +112,8 @@ int lightGrownPlate(const std::string& data, const std::string& marksPath,
               status == 0 ? "" : "  (run failed)");
   std::printf(
       "top, collar: distance of the refined top and base from the marks made by eye\n"
-      "(tracks.csv, seedlings 7 and 9 selected at their marked tops, threshold 135 on the\n"
-      "negative); a missing measurement counts as far off.\n");
+      "(tracks.csv, seedlings 7 and 9 selected at their marked tops, --bright\n"
+      "--even-background, threshold 200); a missing measurement counts as far off.\n");
   return status != 0 ? 1 : 0;
 }
 
