@@ -36,14 +36,18 @@ float widthAt(const cv::Mat& grey, const Vec2& p, int threshold) {
   const int dirs[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
   float narrowest = 1e9f;
   for (const auto& d : dirs) {
+    const float step = d[0] != 0 && d[1] != 0 ? 1.41421356f : 1.0f;
+    // A run as wide as the narrowest so far cannot be narrower: along the stem, where runs are
+    // long, the count stops there.
     int run = 1;
     for (int sign : {-1, 1}) {
-      for (int k = 1;
-           k < 200 && darkAt(grey, cx + sign * k * d[0], cy + sign * k * d[1], threshold); ++k) {
+      for (int k = 1; k < 200 && run * step < narrowest &&
+                      darkAt(grey, cx + sign * k * d[0], cy + sign * k * d[1], threshold);
+           ++k) {
         ++run;
       }
     }
-    narrowest = std::min(narrowest, run * (d[0] != 0 && d[1] != 0 ? 1.41421356f : 1.0f));
+    narrowest = std::min(narrowest, run * step);
   }
   return narrowest;
 }
