@@ -87,8 +87,7 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
       if (label == 0) continue;
       Piece& piece = pieces[static_cast<std::size_t>(label)];
       const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
-      const float away = fromLine.at<float>(y, x);
-      piece.farthest = std::max(piece.farthest, away + bandHalf);
+      piece.farthest = std::max(piece.farthest, fromLine.at<float>(y, x) + bandHalf);
       if (touching.at<uchar>(y, x) != 0) {
         const float s = nearest(p);
         piece.first = std::min(piece.first, s);
@@ -96,18 +95,24 @@ std::optional<float> forkBelowTop(const Tube& tube, const std::vector<Vec2>& cen
       }
     }
   }
-  // Which way each piece leaves the line.
+  // Which way each piece leaves the line: from its pixels near where it touches the band.
   const auto contact = [&](const Piece& piece) { return (piece.first + piece.last) / 2.0f; };
+  std::vector<Vec2> touches(pieces.size(), Vec2(0.0f, 0.0f));
+  for (std::size_t label = 1; label < pieces.size(); ++label) {
+    if (pieces[label].last >= 0.0f) touches[label] = line.pointAt(contact(pieces[label]));
+  }
   for (int y = 0; y < box.height; ++y) {
     const int* row = labels.ptr<int>(y);
     for (int x = 0; x < box.width; ++x) {
-      Piece& piece = pieces[static_cast<std::size_t>(row[x])];
+      const auto label = static_cast<std::size_t>(row[x]);
       const float away = fromLine.at<float>(y, x);
-      if (row[x] == 0 || piece.last < 0.0f || away < 0.5f * width || away > 1.5f * width) continue;
+      if (label == 0 || pieces[label].last < 0.0f || away < 0.5f * width || away > 1.5f * width) {
+        continue;
+      }
       const Vec2 p(static_cast<float>(box.x + x), static_cast<float>(box.y + y));
-      if (norm(p - line.pointAt(contact(piece))) > bandHalf + 2.0f * width) continue;
-      piece.leaving += p;
-      ++piece.leavingPixels;
+      if (norm(p - touches[label]) > bandHalf + 2.0f * width) continue;
+      pieces[label].leaving += p;
+      ++pieces[label].leavingPixels;
     }
   }
   // The way the stem runs up to a place on the line, from a few stem widths below it (where the
