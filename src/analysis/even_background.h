@@ -9,12 +9,13 @@
 namespace stemscan {
 
 // The width (pixels) of the window the plate's grey is read over: wider than any organ the
-// contours follow (stems, hooks, cotyledons), which it would otherwise take for background.
+// contours follow (stems, hooks, cotyledons); one wider would be taken for the plate.
 constexpr int kBackgroundWindow = 41;
 
-// `grey` (dark seedlings on a lighter plate) divided by its background, the brightest grey
-// within `window` of each pixel, smoothed; the plate comes out white (255), a seedling at half
-// the plate's grey around it 128. In place.
+// `grey` (dark seedlings on a lighter plate) divided by its background, the plate's grey around
+// each pixel (a closing over `window`, which takes out everything dark narrower than it, then
+// smoothed over as much); the plate comes out white (255), a seedling at half the plate's grey
+// around it 128. In place.
 void evenBackground(cv::Mat& grey, int window = kBackgroundWindow);
 
 }  // namespace stemscan
