@@ -1,7 +1,6 @@
 #include "checks/track_checks.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "snake/contour.h"
@@ -161,16 +160,21 @@ bool runsOnto(const std::vector<Vec2>& mine, const std::vector<Vec2>& other, flo
               float sharedShare) {
   if (mine.empty() || other.empty()) return false;
   // Contours whose boxes lie a width apart share nothing, and most do.
+  struct Box {
+    Vec2 low, high;
+  };
   const auto box = [](const std::vector<Vec2>& line) {
-    std::array<float, 4> b{line[0].x, line[0].y, line[0].x, line[0].y};
+    Box b{line[0], line[0]};
     for (const Vec2& p : line) {
-      b = {std::min(b[0], p.x), std::min(b[1], p.y), std::max(b[2], p.x), std::max(b[3], p.y)};
+      b.low = Vec2(std::min(b.low.x, p.x), std::min(b.low.y, p.y));
+      b.high = Vec2(std::max(b.high.x, p.x), std::max(b.high.y, p.y));
     }
     return b;
   };
-  const std::array<float, 4> a = box(mine);
-  const std::array<float, 4> b = box(other);
-  if (a[0] > b[2] + width || b[0] > a[2] + width || a[1] > b[3] + width || b[1] > a[3] + width) {
+  const Box a = box(mine);
+  const Box b = box(other);
+  if (a.low.x > b.high.x + width || b.low.x > a.high.x + width || a.low.y > b.high.y + width ||
+      b.low.y > a.high.y + width) {
     return false;
   }
   if (distanceToContour(mine.front(), other) < width) return true;

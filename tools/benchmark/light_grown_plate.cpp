@@ -7,61 +7,14 @@
 #include <map>
 #include <sstream>
 
+#include "tools/sample/evaluation.h"
+
 namespace stemscan::benchmark {
-namespace {
-
-struct Mark {
-  int frame = 0;
-  std::string file;
-  int seedling = 0;
-  double topX = 0, topY = 0, collarX = 0, collarY = 0;
-};
-
-std::vector<Mark> readMarks(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<Mark> marks;
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::stringstream fields(line);
-    std::string f[7];
-    for (std::string& field : f) std::getline(fields, field, ',');
-    Mark m;
-    m.frame = std::stoi(f[0]);
-    m.file = f[1];
-    m.seedling = std::stoi(f[2]);
-    m.topX = std::stod(f[3]);
-    m.topY = std::stod(f[4]);
-    m.collarX = std::stod(f[5]);
-    m.collarY = std::stod(f[6]);
-    marks.push_back(m);
-  }
-  return marks;
-}
-
-// Each measured line of a long table: (image, hypocotyl) -> top and base.
-std::map<std::pair<int, int>, std::vector<double>> readEnds(const std::string& path) {
-  std::ifstream in(path);
-  std::map<std::pair<int, int>, std::vector<double>> ends;
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::stringstream fields(line);
-    for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
-    if (f.size() < 15 || f[11].empty()) continue;
-    ends[{std::stoi(f[0]), std::stoi(f[3])}] = {std::stod(f[11]), std::stod(f[12]),
-                                                std::stod(f[13]), std::stod(f[14])};
-  }
-  return ends;
-}
-
-}  // namespace
 
 int lightGrownPlate(const std::string& data, const std::string& marksPath,
                     const std::string& folder,
                     const std::function<int(const std::vector<std::string>&)>& run) {
-  const std::vector<Mark> marks = readMarks(marksPath);
+  const std::vector<sample::MarkedTop> marks = sample::readMarkedTops(marksPath);
   if (marks.empty() || !std::filesystem::exists(data + "/" + marks.front().file)) {
     std::printf("\nabrs_flight: no photographs at %s\n", data.c_str());
     return 0;
@@ -71,15 +24,14 @@ int lightGrownPlate(const std::string& data, const std::string& marksPath,
   // light changes across the plate and from one photograph to the next, so the background is
   // evened; the threshold lies halfway between the evened negative's stems (about 150 on the
   // first photograph) and its plate (255).
-  std::map<int, const Mark*> first;
-  for (const Mark& m : marks) {
+  std::map<int, const sample::MarkedTop*> first;
+  for (const sample::MarkedTop& m : marks) {
     if (m.frame == 0) first[m.seedling] = &m;
   }
   std::ofstream session(folder + "/session.txt");
   session << "seed 1\n";
   for (const auto& [seedling, m] : first) {
-    session << "mouse StemScan rup " << std::lround(m->topX) << " " << std::lround(m->topY)
-            << " alt\n";
+    session << "mouse StemScan rup " << std::lround(m->x) << " " << std::lround(m->y) << " alt\n";
   }
   session << "key space\nslider thresholding threshold 200\nkey space\nkey space\n";
   session.close();
@@ -89,17 +41,25 @@ int lightGrownPlate(const std::string& data, const std::string& marksPath,
            "--script=" + folder + "/session.txt", "--refine", "--bright", "--even-background"});
   std::map<int, int> column;
   for (const auto& [seedling, m] : first) column[seedling] = static_cast<int>(column.size());
-  const auto ends = readEnds(out + ".csv");
+  std::map<std::pair<int, int>, sample::LongTableRow> ends;
+  {
+    std::ifstream table(out + ".csv");
+    std::ostringstream text;
+    text << table.rdbuf();
+    for (const sample::LongTableRow& row : sample::readLongTable(text.str())) {
+      if (row.measured()) ends[{row.image, row.hypocotyl}] = row;
+    }
+  }
   int tops = 0, topsClose = 0, collars = 0, collarsClose = 0;
   double topSum = 0.0, collarSum = 0.0;
-  for (const Mark& m : marks) {
+  for (const sample::MarkedTop& m : marks) {
     const auto found = ends.find({m.frame, column[m.seedling]});
     ++tops;
     ++collars;
     if (found == ends.end()) continue;
-    const std::vector<double>& e = found->second;
-    const double top = std::hypot(e[0] - m.topX, e[1] - m.topY);
-    const double collar = std::hypot(e[2] - m.collarX, e[3] - m.collarY);
+    const sample::LongTableRow& e = found->second;
+    const double top = std::hypot(e.top.x - m.x, e.top.y - m.y);
+    const double collar = std::hypot(e.base.x - m.collarX, e.base.y - m.collarY);
     topSum += top;
     collarSum += collar;
     topsClose += top <= 15.0 ? 1 : 0;

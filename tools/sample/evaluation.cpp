@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <limits>
 #include <map>
 #include <opencv2/imgcodecs.hpp>
@@ -19,6 +20,27 @@ double at(const std::vector<std::vector<double>>& table, int row, int column) {
     return std::numeric_limits<double>::quiet_NaN();
   }
   return table[row][column];
+}
+
+// The fields of one line of a CSV file of ours (no quoted commas), a trailing empty one kept.
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream cells(line);
+  for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+  if (!line.empty() && line.back() == ',') fields.emplace_back();
+  return fields;
+}
+
+// Each column's position by its name in a header line; empty where one of `needed` is missing.
+std::map<std::string, std::size_t> columnsNamed(const std::string& header,
+                                                std::initializer_list<const char*> needed) {
+  std::map<std::string, std::size_t> column;
+  const std::vector<std::string> names = fieldsOf(header);
+  for (std::size_t k = 0; k < names.size(); ++k) column[names[k]] = k;
+  for (const char* name : needed) {
+    if (column.count(name) == 0) return {};
+  }
+  return column;
 }
 
 // Which column of the tables holds each true seedling: the hypocotyl whose top at image 0 is
@@ -152,17 +174,24 @@ std::vector<MarkedTop> readMarkedTops(const std::string& path) {
   std::ifstream in(path);
   std::vector<MarkedTop> marks;
   std::string line;
-  std::getline(in, line);  // header
+  std::getline(in, line);
+  std::map<std::string, std::size_t> column =
+      columnsNamed(line, {"frame", "file", "seedling", "top_x", "top_y"});
+  if (column.empty()) return marks;
+  const bool collars = column.count("collar_x") > 0 && column.count("collar_y") > 0;
   while (std::getline(in, line)) {
-    std::vector<std::string> fields;
-    std::stringstream split(line);
-    for (std::string field; std::getline(split, field, ',');) fields.push_back(field);
-    if (fields.size() < 5) continue;
+    const std::vector<std::string> fields = fieldsOf(line);
+    if (fields.size() <= std::max(column["top_x"], column["top_y"])) continue;
     MarkedTop mark;
-    mark.frame = std::stoi(fields[0]);
-    mark.seedling = std::stoi(fields[2]);
-    mark.x = std::stod(fields[3]);
-    mark.y = std::stod(fields[4]);
+    mark.frame = std::stoi(fields[column["frame"]]);
+    mark.file = fields[column["file"]];
+    mark.seedling = std::stoi(fields[column["seedling"]]);
+    mark.x = std::stod(fields[column["top_x"]]);
+    mark.y = std::stod(fields[column["top_y"]]);
+    if (collars && fields.size() > std::max(column["collar_x"], column["collar_y"])) {
+      mark.collarX = std::stod(fields[column["collar_x"]]);
+      mark.collarY = std::stod(fields[column["collar_y"]]);
+    }
     mark.uncertain = line.find("uncertain") != std::string::npos;
     marks.push_back(mark);
   }
@@ -274,32 +303,38 @@ std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& m
   return tops;
 }
 
-FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
-                           const std::string& longTable, double lostPixels) {
-  struct Row {
-    int image, hypocotyl;
-    bool measured, flagged;
-    cv::Point2f top;
-  };
-  std::vector<Row> rows;
-  std::stringstream lines(longTable);
+std::vector<LongTableRow> readLongTable(const std::string& text) {
+  std::stringstream lines(text);
   std::string line;
-  std::getline(lines, line);  // header
+  std::getline(lines, line);
+  std::map<std::string, std::size_t> column =
+      columnsNamed(line, {"image", "hypocotyl", "top_x", "top_y", "base_x", "base_y", "flags"});
+  std::vector<LongTableRow> rows;
+  if (column.empty()) return rows;
   while (std::getline(lines, line)) {
-    std::vector<std::string> fields;
-    std::stringstream cells(line);
-    std::string cell;
-    while (std::getline(cells, cell, ',')) fields.push_back(cell);
-    if (!line.empty() && line.back() == ',') fields.emplace_back();
-    if (fields.size() < 18) continue;
-    Row row{std::stoi(fields[0]), std::stoi(fields[3]), !fields[11].empty() && !fields[12].empty(),
-            !fields[17].empty(), cv::Point2f(NAN, NAN)};
-    if (row.measured) row.top = cv::Point2f(std::stof(fields[11]), std::stof(fields[12]));
+    const std::vector<std::string> fields = fieldsOf(line);
+    if (fields.size() < column.size()) continue;
+    const auto number = [&](const char* name) {
+      const std::string& field = fields[column[name]];
+      return field.empty() ? NAN : std::stof(field);
+    };
+    LongTableRow row;
+    row.image = std::stoi(fields[column["image"]]);
+    row.hypocotyl = std::stoi(fields[column["hypocotyl"]]);
+    row.top = cv::Point2f(number("top_x"), number("top_y"));
+    row.base = cv::Point2f(number("base_x"), number("base_y"));
+    row.flagged = !fields[column["flags"]].empty();
     rows.push_back(row);
   }
+  return rows;
+}
+
+FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
+                           const std::string& longTable, double lostPixels) {
+  const std::vector<LongTableRow> rows = readLongTable(longTable);
   // Each hypocotyl's true seedling: the one whose first top lies nearest to the hypocotyl's.
   std::vector<cv::Point2f> foundFirst;
-  for (const Row& row : rows) {
+  for (const LongTableRow& row : rows) {
     if (row.image != 0 || row.hypocotyl < 0) continue;
     if (row.hypocotyl >= static_cast<int>(foundFirst.size())) {
       foundFirst.resize(static_cast<std::size_t>(row.hypocotyl) + 1, cv::Point2f(NAN, NAN));
@@ -312,14 +347,14 @@ FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
   for (std::size_t s = 0; s < column.size(); ++s) seedlingOf[column[s]] = static_cast<int>(s);
 
   FlagAgreement agreement;
-  for (const Row& row : rows) {
+  for (const LongTableRow& row : rows) {
     const auto paired = seedlingOf.find(row.hypocotyl);
     const int t = row.image;
     const int s = paired != seedlingOf.end() ? paired->second : row.hypocotyl;
     if (t >= static_cast<int>(truth.size()) || s >= static_cast<int>(truth[t].size())) continue;
     const cv::Point2f top = truth[t][s];
     if (std::isnan(top.x)) continue;
-    const double off = row.measured ? std::hypot(row.top.x - top.x, row.top.y - top.y) : 1e9;
+    const double off = row.measured() ? std::hypot(row.top.x - top.x, row.top.y - top.y) : 1e9;
     const bool lost = off > lostPixels;
     ++agreement.measurements;
     agreement.flagged += row.flagged;

@@ -2,6 +2,7 @@
 // StemScan's tables with the plate's ground truth.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -32,12 +33,16 @@ std::vector<std::vector<double>> parseTable(const std::string& text);
 Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
                   const std::string& tipTable, double lostPixels = 5.0);
 
-// A top marked by eye in a real sequence (tops.csv: frame,file,seedling,top_x,top_y,notes).
+// A top marked by eye in a real sequence (tops.csv: frame,file,seedling,top_x,top_y,notes), and
+// its collar where the marks give one (tracks.csv: ...,top_y,collar_x,collar_y,notes).
 struct MarkedTop {
   int frame = 0;
+  std::string file;
   int seedling = 0;
   double x = 0;
   double y = 0;
+  double collarX = NAN;
+  double collarY = NAN;
   bool uncertain = false;
 };
 std::vector<MarkedTop> readMarkedTops(const std::string& path);
@@ -69,6 +74,18 @@ struct DetectionScore {
 };
 DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
                               const std::vector<cv::Point2f>& found, double tolerance);
+
+// One line of a long table (`<out>.csv`): where the hypocotyl's ends were, and whether a track
+// check flagged it. Ends are NaN where nothing was measured.
+struct LongTableRow {
+  int image = 0;
+  int hypocotyl = 0;
+  cv::Point2f top, base;
+  bool flagged = false;
+  bool measured() const { return !std::isnan(top.x); }
+};
+// The lines of a long table (its text), its columns found by their names in the header.
+std::vector<LongTableRow> readLongTable(const std::string& text);
 
 // The track checks' flags in a long table (`<out>.csv`, its text) against the true tops: a
 // measurement is lost when its top is more than `lostPixels` from the truth (or missing).
