@@ -34,6 +34,11 @@ struct RefineSettings {
   float collarShare = 0.8f;
   float collarRun = 3.0f;
   float collarEven = 0.8f;
+  // Or the line widens past collarWidening of the even stem's width over collarWideShare of
+  // collarWideRun stem widths below.
+  float collarWidening = 1.4f;
+  float collarWideShare = 0.7f;
+  float collarWideRun = 4.0f;
   // Or the stem's line ends and a root goes on below it: darker than its background by this
   // share of the stem's contrast, over collarShare of collarRun stem widths.
   float collarRootContrast = 0.15f;

@@ -99,6 +99,45 @@ std::optional<float> narrowing(const std::vector<float>& widths, std::size_t fro
   return std::nullopt;
 }
 
+// Where the stem runs into something wider that goes on (the bulge at a light-grown root's
+// top, where its dense root hairs begin): the arc length where the widening begins. A crossing
+// line (a printed grid line, a neighbour's root) is wide for its own thickness only.
+std::optional<float> widening(const std::vector<float>& widths, std::size_t from, float radius,
+                              float step, const RefineSettings& settings) {
+  const auto run =
+      static_cast<std::size_t>(std::max(10.0f, settings.collarWideRun * 2.0f * radius) / step);
+  // Root hairs come and go along the line: each width is the widest within 1.5 stem radii.
+  const auto spread = static_cast<std::size_t>(std::max(1.0f, 1.5f * radius / step));
+  std::vector<float> fuller(widths.size());
+  for (std::size_t k = 0; k < widths.size(); ++k) {
+    fuller[k] = *std::max_element(
+        widths.begin() + static_cast<long>(k > spread ? k - spread : 0),
+        widths.begin() + static_cast<long>(std::min(widths.size(), k + spread + 1)));
+  }
+  for (std::size_t k = from + run; k + run <= widths.size(); ++k) {
+    const auto begin = widths.begin() + static_cast<long>(k - run);
+    const auto end = widths.begin() + static_cast<long>(k);
+    if (!(fuller[k] > settings.collarWidening * *std::min_element(begin, end))) continue;
+    std::vector<float> above(begin, end);
+    std::sort(above.begin(), above.end());
+    const float stemWidth = above[above.size() / 2];
+    const float wide = settings.collarWidening * stemWidth;
+    if (!(fuller[k] > wide) || above[above.size() / 4] < settings.collarEven * stemWidth ||
+        above[above.size() * 3 / 4] * settings.collarEven > stemWidth) {
+      continue;
+    }
+    std::size_t wider = 0;
+    for (std::size_t j = k; j < k + run; ++j) wider += fuller[j] > wide ? 1 : 0;
+    if (static_cast<float>(wider) < settings.collarWideShare * static_cast<float>(run)) continue;
+    // The widening begins below the last width of the even stem.
+    std::size_t begins = k;
+    while (begins + 1 < widths.size() && widths[begins] <= settings.collarEven * wide) ++begins;
+    while (begins > 0 && widths[begins - 1] > stemWidth / settings.collarEven) --begins;
+    return step * static_cast<float>(begins > 0 ? begins - 1 : 0);
+  }
+  return std::nullopt;
+}
+
 // Whether a fainter line goes on below the end of the stem's line: for collarShare of
 // collarRun stem widths beyond a stem radius past the end, something darker than its
 // background by at least collarRootContrast of the stem's contrast, within a stem radius of
@@ -163,9 +202,16 @@ Collar collarOnCentreline(const Tube& tube, const cv::Mat& grey,
     widths.push_back(grey.empty() ? tube.widthAcross(p, n, 4.0f * radius)
                                   : widthAtHalfDepth(grey, p, n, 2.0f * radius + 2.0f));
   }
-  if (const std::optional<float> at =
-          narrowing(widths, sample(settings.collarStemFrom) / stride, radius, step, settings)) {
-    return {*at, true};
+  const std::size_t from = sample(settings.collarStemFrom) / stride;
+  const std::optional<float> narrows = narrowing(widths, from, radius, step, settings);
+  const std::optional<float> widens =
+      grey.empty() ? std::nullopt : widening(widths, from, radius, step, settings);
+  if (narrows || widens) {
+    float at = total;
+    for (const std::optional<float>& rule : {narrows, widens}) {
+      if (rule) at = std::min(at, *rule);
+    }
+    return {at, true};
   }
   if (grey.empty()) return {};
   std::vector<float> contrasts;

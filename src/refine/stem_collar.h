@@ -3,6 +3,9 @@
 //   the line below the collar is much narrower than the even stretch of stem just above it.
 //   Widths are read at half the stem's depth (fine pale root hairs do not count) and from the
 //   line to its nearer edge (a hook's cotyledons on one side do not count either).
+// - The stem's line runs on into something wider that goes on for a few stem widths: the bulge
+//   at a light-grown root's top, where its dense root hairs begin. A line crossing the stem is
+//   wide for its own thickness only.
 // - The stem's line ends, and a fainter line (a thinner or paler root) goes on below it.
 // A stem that keeps its width to the image's edge, or ends with nothing below, has no visible
 // collar.

@@ -259,7 +259,18 @@ bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKi
   const Vec2 tracked = line.front();
   Vec2 base = line.back();
   const int reach = static_cast<int>(settings.topReach);
-  if (baseKind == BaseKind::kFound && !findBase(tube, tracked, reach, radius, &base)) return false;
+  if (baseKind == BaseKind::kFound) {
+    if (!findBase(tube, tracked, reach, radius, &base)) return false;
+    // The radius comes from the contour as it was; where that ran on into something wider than
+    // the stem (the bulge at a root's top, a crossing line), a thin stem falls short of the
+    // depth followed and seems to end well above the contour's base: it is followed again at
+    // half that depth.
+    Vec2 deeper;
+    if (base.y < line.back().y - 2.0f * radius &&
+        findBase(tube, tracked, reach, radius / 2.0f, &deeper) && deeper.y > base.y) {
+      base = deeper;
+    }
+  }
   if (baseKind == BaseKind::kTracked) narrowingNear(tube, base, radius, &base);
   if (!centreOnRow(tube, base, 12.0f, &base)) return false;
   const Tube searched = searchTube(*stem, tube, radius);
