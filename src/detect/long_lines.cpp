@@ -140,26 +140,45 @@ void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
       if (top[x] >= 0) thickness = std::max(thickness, bottom[x] - top[x] + 1);
     }
     // A stem runs on away from the band, straight on or slanting; a printed line's own
-    // unevenness, bulging a pixel or two past the band, reaches no pixel half the band's width
-    // further out.
+    // unevenness, bulging a pixel or two past the band, or the rest of its edge left beside the
+    // band, does not run on half the band's width further out.
     const int away = thickness / 2 + 1;
     const auto dark = [&original](int y, int x) {
       return y >= 0 && y < original.rows && x >= 0 && x < original.cols &&
              original.at<uchar>(y, x) < 128;
     };
-    const auto runsOn = [&](int y, int x) {
-      for (int dx = -away; dx <= away; ++dx) {
-        if (dark(y, x + dx)) return true;
+    // Whether dark pixels run on from (y, x) for `away` rows in direction `dy`, two columns
+    // aside at most from one row to the next: a stem crossing the line at 30 degrees or more.
+    std::vector<char> reached(static_cast<std::size_t>(mask.cols) + 4);
+    std::vector<char> next(reached.size());
+    const auto runsOn = [&](int y, int x, int dy) {
+      if (!dark(y, x)) return false;
+      const int from = std::max(0, x - away);
+      const int to = std::min(mask.cols - 1, x + away);
+      std::fill(reached.begin(), reached.end(), 0);
+      reached[static_cast<std::size_t>(x + 2)] = 1;
+      for (int step = 1; step < away; ++step) {
+        bool any = false;
+        for (int c = from; c <= to; ++c) {
+          const auto i = static_cast<std::size_t>(c + 2);
+          next[i] = (reached[i - 2] || reached[i - 1] || reached[i] || reached[i + 1] ||
+                     reached[i + 2]) &&
+                    dark(y + step * dy, c);
+          any = any || next[i];
+        }
+        if (!any) return false;
+        std::swap(reached, next);
+        std::fill(next.begin(), next.end(), 0);
       }
-      return false;
+      return true;
     };
     std::vector<char> above(top.size(), 0);
     std::vector<char> below(top.size(), 0);
     for (std::size_t k = 0; k < top.size(); ++k) {
       if (top[k] < 0) continue;
       const int x = static_cast<int>(k);
-      above[k] = dark(top[k] - 1, x) && runsOn(top[k] - away, x);
-      below[k] = dark(bottom[k] + 1, x) && runsOn(bottom[k] + away, x);
+      above[k] = runsOn(top[k] - 1, x, -1);
+      below[k] = runsOn(bottom[k] + 1, x, 1);
     }
     const std::vector<Stretch> ups = stretches(above);
     const std::vector<Stretch> downs = stretches(below);
@@ -173,10 +192,16 @@ void lightenAcross(cv::Mat& mask, const cv::Mat& lines) {
         }
       }
       if (match == nullptr) continue;
-      const cv::Point corners[] = {{up.from, top[static_cast<std::size_t>(up.from)]},
-                                   {up.to, top[static_cast<std::size_t>(up.to)]},
-                                   {match->to, bottom[static_cast<std::size_t>(match->to)]},
-                                   {match->from, bottom[static_cast<std::size_t>(match->from)]}};
+      // A stem keeps its width across: the line's light halo thins it on one side or the other
+      // in the mask, so the crossing is drawn as wide as the wider of the two stretches.
+      const int half = std::max(up.to - up.from, match->to - match->from) / 2;
+      const auto at = [&](const Stretch& s, int side, const std::vector<int>& edge) {
+        const int x = std::clamp(static_cast<int>(s.middle()) + side, 0, mask.cols - 1);
+        const int y = edge[static_cast<std::size_t>(std::clamp(x, s.from, s.to))];
+        return cv::Point(x, y);
+      };
+      const cv::Point corners[] = {at(up, -half, top), at(up, half, top), at(*match, half, bottom),
+                                   at(*match, -half, bottom)};
       cv::fillConvexPoly(mask, corners, 4, cv::Scalar(0), cv::LINE_8);
     }
   }

@@ -31,5 +31,28 @@ TEST(LongLines, AThickTiltedUnevenLineIsTakenOutWholeAndTheStemCrossingItKept) {
   for (int y = 20; y <= 150; ++y) EXPECT_LT(out.at<uchar>(y, 152), 128) << "stem broken at " << y;
 }
 
+// The line's light halo thins a stem on one side of it in the mask (3 px above, 6 px below),
+// and a pixel of the line's own edge lies along the band beside the stem: the stem is drawn
+// back as wide as it is below, and nothing joins it to the edge.
+TEST(LongLines, AStemThinnedOnOneSideIsDrawnBackAtItsWidthAndTheLinesEdgeLeftAlone) {
+  cv::Mat mask(200, 400, CV_8UC1, cv::Scalar(255));
+  cv::rectangle(mask, cv::Point(0, 60), cv::Point(399, 69), cv::Scalar(0), cv::FILLED);
+  cv::rectangle(mask, cv::Point(151, 20), cv::Point(153, 59), cv::Scalar(0), cv::FILLED);
+  cv::rectangle(mask, cv::Point(150, 70), cv::Point(155, 150), cv::Scalar(0), cv::FILLED);
+  cv::line(mask, cv::Point(156, 59), cv::Point(250, 59), cv::Scalar(0));
+
+  const cv::Mat out = withoutLongLines(mask, 0.9f);
+  for (int y = 20; y <= 150; ++y) EXPECT_LT(out.at<uchar>(y, 152), 128) << "stem broken at " << y;
+  int across = 0;
+  for (int x = 140; x < 170; ++x) across += out.at<uchar>(61, x) < 128 ? 1 : 0;
+  EXPECT_GE(across, 5) << "the crossing is narrower than the stem";
+  EXPECT_LE(across, 7) << "the crossing is wider than the stem";
+  for (int y = 55; y < 75; ++y) {
+    for (int x = 157; x < 250; ++x) {
+      EXPECT_GE(out.at<uchar>(y, x), 128) << "dark at " << x << ", " << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace stemscan
