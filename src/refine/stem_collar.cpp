@@ -129,6 +129,15 @@ std::optional<float> widening(const std::vector<float>& widths, std::size_t from
     std::size_t wider = 0;
     for (std::size_t j = k; j < k + run; ++j) wider += fuller[j] > wide ? 1 : 0;
     if (static_cast<float>(wider) < settings.collarWideShare * static_cast<float>(run)) continue;
+    // Below the root hairs the root goes on, no wider than the stem, for a stem width at least:
+    // a hook's arm runs into a stem that stays wider than it.
+    const auto needed = static_cast<std::size_t>(std::max(2.0f, stemWidth / step));
+    std::size_t narrow = 0;
+    for (std::size_t j = k + run; j < std::min(widths.size(), k + 4 * run) && narrow < needed;
+         ++j) {
+      narrow = widths[j] <= stemWidth ? narrow + 1 : 0;
+    }
+    if (narrow < needed) continue;
     // The widening begins below the last width of the even stem.
     std::size_t begins = k;
     while (begins + 1 < widths.size() && widths[begins] <= settings.collarEven * wide) ++begins;
