@@ -39,8 +39,9 @@ struct RefineReport {
 // hook's stem from its cotyledons where the two touch (none where empty). The trackers' positions
 // follow the ends. False, leaving the snake as it was, where no stem joins the base to the top's
 // surroundings, or where `settings` fail their Check(). A base nobody set is put at the
-// collar where the stem narrows into a visible root, else where the stem ends below or leaves
-// the image. `report`, where given, tells what the fit decided.
+// collar where the stem narrows into a visible root or widens into the bulge of its root hairs,
+// else where the stem ends below or leaves the image. `report`, where given, tells what the fit
+// decided.
 bool refineOnStem(Snake& snake, const cv::Mat& mask, const cv::Mat& grey, BaseKind baseKind,
                   const RefineSettings& settings = RefineSettings(),
                   RefineReport* report = nullptr);
