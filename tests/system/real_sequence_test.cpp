@@ -1,12 +1,15 @@
-// The real cry1 time-lapse end to end: 72 palette TIFFs numbered 1.TIF ... 72.TIF.
+// Real time-lapses end to end: cry1's 72 palette TIFFs numbered 1.TIF ... 72.TIF, and
+// abrs_flight's light-grown plate of 28 JPEGs named by their camera clock.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 
 #include "main/command_line.h"
 #include "support/synthetic.h"
 #include "tools/sample/evaluation.h"
+#include "tools/sample/marked_plate.h"
 
 namespace stemscan {
 namespace {
@@ -63,6 +66,34 @@ TEST(RealSequence, Cry1TopsStayOnTheHooksAndLengthsGrow) {
     EXPECT_GT(lengths[71][s], lengths[0][s] + 200.0f) << "seedling " << s;
     EXPECT_GT(lengths[36][s], lengths[0][s]) << "seedling " << s;
   }
+}
+
+// Bright thin stems on a dark gridded plate under changing light, selected at the tops marked
+// on the first photograph, their bases left to the refined fit: the tops stay near the forks
+// and the bases find the collars marked by eye over the first nine photographs.
+TEST(RealSequence, AbrsFlightTopsAndCollarsAgreeWithTheMarks) {
+  const std::string data = std::string(STEMSCAN_DATA_DIR) + "/abrs_flight";
+  const auto marks = sample::readMarkedTops(std::string(STEMSCAN_SOURCE_DIR) +
+                                            "/tests/data/abrs_flight/tracks.csv");
+  ASSERT_EQ(marks.size(), 12u);
+  if (!testing::fileExists(data + "/" + marks.front().file)) {
+    GTEST_SKIP() << "the abrs_flight photographs are not at " << data;
+  }
+  TempDir dir;
+  const std::string session = dir.file("session.txt");
+  std::ofstream(session) << sample::markedSelection(marks, 200);
+  testing::CapturedOutput output;
+  const int status =
+      stemScanMain({data + "/" + marks.front().file, "1", "2", dir.file("abrs"),
+                    "--script=" + session, "--refine", "--bright", "--even-background"},
+                   dir.path());
+  ASSERT_EQ(status, 0) << output.err();
+  const sample::MarkAgreement a =
+      sample::agreeWithMarks(marks, testing::readFile(dir.file("abrs.csv")));
+  EXPECT_GE(a.topsWithin15, 10);
+  EXPECT_LE(a.topMean, 11.0);
+  EXPECT_GE(a.collarsWithin10, 11);
+  EXPECT_LE(a.collarMean, 6.0);
 }
 
 }  // namespace
