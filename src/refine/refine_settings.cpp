@@ -24,6 +24,11 @@ std::string RefineSettings::Check() const {
       !(collarEven <= 1.0f) || !(collarRootContrast > 0.0f)) {
     return "collarNarrowing, collarShare and collarEven must be shares, collarRun positive";
   }
+  if (!(collarWidening > 1.0f) || !(collarWideShare > 0.0f && collarWideShare <= 1.0f) ||
+      !(collarWideRun > 0.0f) || !(collarHairSpread >= 0.0f) || collarRootWithin < 1) {
+    return "collarWidening must be more than 1, collarWideShare a share, collarWideRun positive, "
+           "collarHairSpread not negative and collarRootWithin at least 1";
+  }
   return "";
 }
 

@@ -35,10 +35,13 @@ struct RefineSettings {
   float collarRun = 3.0f;
   float collarEven = 0.8f;
   // Or the line widens past collarWidening of the even stem's width over collarWideShare of
-  // collarWideRun stem widths below.
+  // collarWideRun stem widths below (each width the widest within collarHairSpread stem radii),
+  // and a root no wider than the stem goes on below within collarRootWithin such runs.
   float collarWidening = 1.4f;
   float collarWideShare = 0.7f;
   float collarWideRun = 4.0f;
+  float collarHairSpread = 1.5f;
+  int collarRootWithin = 3;
   // Or the stem's line ends and a root goes on below it: darker than its background by this
   // share of the stem's contrast, over collarShare of collarRun stem widths.
   float collarRootContrast = 0.15f;

@@ -106,8 +106,9 @@ std::optional<float> widening(const std::vector<float>& widths, std::size_t from
                               float step, const RefineSettings& settings) {
   const auto run =
       static_cast<std::size_t>(std::max(10.0f, settings.collarWideRun * 2.0f * radius) / step);
-  // Root hairs come and go along the line: each width is the widest within 1.5 stem radii.
-  const auto spread = static_cast<std::size_t>(std::max(1.0f, 1.5f * radius / step));
+  // Root hairs come and go along the line: each width is taken as the widest near it.
+  const auto spread =
+      static_cast<std::size_t>(std::max(1.0f, settings.collarHairSpread * radius / step));
   std::vector<float> fuller(widths.size());
   for (std::size_t k = 0; k < widths.size(); ++k) {
     fuller[k] = *std::max_element(
@@ -133,8 +134,8 @@ std::optional<float> widening(const std::vector<float>& widths, std::size_t from
     // a hook's arm runs into a stem that stays wider than it.
     const auto needed = static_cast<std::size_t>(std::max(2.0f, stemWidth / step));
     std::size_t narrow = 0;
-    for (std::size_t j = k + run; j < std::min(widths.size(), k + 4 * run) && narrow < needed;
-         ++j) {
+    const std::size_t within = k + (1 + static_cast<std::size_t>(settings.collarRootWithin)) * run;
+    for (std::size_t j = k + run; j < std::min(widths.size(), within) && narrow < needed; ++j) {
       narrow = widths[j] <= stemWidth ? narrow + 1 : 0;
     }
     if (narrow < needed) continue;
