@@ -8,6 +8,7 @@
 #include "main/command_line.h"
 #include "support/synthetic.h"
 #include "tools/sample/evaluation.h"
+#include "tools/sample/marked_plate.h"
 #include "tools/sample/plate_renderer.h"
 
 namespace stemscan {

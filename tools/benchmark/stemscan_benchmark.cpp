@@ -20,6 +20,7 @@
 #include "tools/benchmark/light_grown_plate.h"
 #include "tools/benchmark/tool_usage.h"
 #include "tools/sample/evaluation.h"
+#include "tools/sample/marked_plate.h"
 #include "tools/sample/plate_renderer.h"
 
 namespace {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <map>
@@ -20,27 +18,6 @@ double at(const std::vector<std::vector<double>>& table, int row, int column) {
     return std::numeric_limits<double>::quiet_NaN();
   }
   return table[row][column];
-}
-
-// The fields of one line of a CSV file of ours (no quoted commas), a trailing empty one kept.
-std::vector<std::string> fieldsOf(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream cells(line);
-  for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-  if (!line.empty() && line.back() == ',') fields.emplace_back();
-  return fields;
-}
-
-// Each column's position by its name in a header line; empty where one of `needed` is missing.
-std::map<std::string, std::size_t> columnsNamed(const std::string& header,
-                                                std::initializer_list<const char*> needed) {
-  std::map<std::string, std::size_t> column;
-  const std::vector<std::string> names = fieldsOf(header);
-  for (std::size_t k = 0; k < names.size(); ++k) column[names[k]] = k;
-  for (const char* name : needed) {
-    if (column.count(name) == 0) return {};
-  }
-  return column;
 }
 
 // Which column of the tables holds each true seedling: the hypocotyl whose top at image 0 is
@@ -78,6 +55,25 @@ std::vector<int> columnsByFirstTops(const std::vector<cv::Point2f>& truth,
 }
 
 }  // namespace
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream cells(line);
+  for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+  if (!line.empty() && line.back() == ',') fields.emplace_back();
+  return fields;
+}
+
+std::map<std::string, std::size_t> columnsNamed(const std::string& header,
+                                                std::initializer_list<const char*> needed) {
+  std::map<std::string, std::size_t> column;
+  const std::vector<std::string> names = fieldsOf(header);
+  for (std::size_t k = 0; k < names.size(); ++k) column[names[k]] = k;
+  for (const char* name : needed) {
+    if (column.count(name) == 0) return {};
+  }
+  return column;
+}
 
 std::vector<std::vector<double>> parseTable(const std::string& text) {
   std::vector<std::vector<double>> rows;
@@ -166,92 +162,6 @@ Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
   return a;
 }
 
-}  // namespace stemscan::sample
-
-namespace stemscan::sample {
-
-std::vector<MarkedTop> readMarkedTops(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<MarkedTop> marks;
-  std::string line;
-  std::getline(in, line);
-  std::map<std::string, std::size_t> column =
-      columnsNamed(line, {"frame", "file", "seedling", "top_x", "top_y"});
-  if (column.empty()) return marks;
-  const bool collars = column.count("collar_x") > 0 && column.count("collar_y") > 0;
-  while (std::getline(in, line)) {
-    const std::vector<std::string> fields = fieldsOf(line);
-    if (fields.size() <= std::max(column["top_x"], column["top_y"])) continue;
-    MarkedTop mark;
-    mark.frame = std::stoi(fields[column["frame"]]);
-    mark.file = fields[column["file"]];
-    mark.seedling = std::stoi(fields[column["seedling"]]);
-    mark.x = std::stod(fields[column["top_x"]]);
-    mark.y = std::stod(fields[column["top_y"]]);
-    if (collars && fields.size() > std::max(column["collar_x"], column["collar_y"])) {
-      mark.collarX = std::stod(fields[column["collar_x"]]);
-      mark.collarY = std::stod(fields[column["collar_y"]]);
-    }
-    mark.uncertain = line.find("uncertain") != std::string::npos;
-    marks.push_back(mark);
-  }
-  return marks;
-}
-
-std::vector<MarkedTop> marksEvery(const std::vector<MarkedTop>& marks, int step) {
-  std::vector<MarkedTop> kept;
-  for (MarkedTop mark : marks) {
-    if (mark.frame % step != 0) continue;
-    mark.frame /= step;
-    kept.push_back(mark);
-  }
-  return kept;
-}
-
-void linkEvery(const std::string& data, const std::string& folder, int step, int count) {
-  namespace fs = std::filesystem;
-  fs::create_directories(folder);
-  for (int k = 0; k * step < count; ++k) {
-    const std::string link = folder + "/" + std::to_string(k + 1) + ".TIF";
-    if (fs::exists(link)) continue;
-    fs::create_symlink(fs::absolute(data + "/" + std::to_string(k * step + 1) + ".TIF"), link);
-  }
-}
-
-std::string withThreshold(const std::string& session, int threshold) {
-  const std::string slider = "slider thresholding threshold ";
-  const std::size_t at = session.find(slider);
-  if (at == std::string::npos) return session;
-  const std::size_t from = at + slider.size();
-  const std::size_t end = session.find('\n', from);
-  return session.substr(0, from) + std::to_string(threshold) +
-         (end == std::string::npos ? "" : session.substr(end));
-}
-
-TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable) {
-  const auto tips = parseTable(tipTable);
-  TopAgreement agreement;
-  int within = 0;
-  for (const MarkedTop& mark : marks) {
-    double off = 1e9;
-    if (mark.frame < static_cast<int>(tips.size()) &&
-        2 * mark.seedling + 1 < static_cast<int>(tips[mark.frame].size())) {
-      const auto& row = tips[mark.frame];
-      off = std::hypot(row[2 * mark.seedling] - mark.x, row[2 * mark.seedling + 1] - mark.y);
-      if (std::isnan(off)) off = 1e9;
-    }
-    agreement.mean += off;
-    agreement.worst = std::max(agreement.worst, off);
-    within += off <= 15.0 ? 1 : 0;
-    ++agreement.marks;
-  }
-  if (agreement.marks > 0) {
-    agreement.mean /= agreement.marks;
-    agreement.within15 = static_cast<double>(within) / agreement.marks;
-  }
-  return agreement;
-}
-
 DetectionScore scoreDetection(const std::vector<cv::Point2f>& truth,
                               const std::vector<cv::Point2f>& found, double tolerance) {
   DetectionScore score;
@@ -285,20 +195,6 @@ std::vector<std::vector<cv::Point2f>> trueTops(const PlateSettings& plate) {
   for (int t = 0; t < plate.images; ++t) {
     tops.emplace_back();
     for (const SeedlingTruth& s : renderer.truth(t)) tops.back().emplace_back(s.topX, s.topY);
-  }
-  return tops;
-}
-
-std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& marks, int frames,
-                                                 int seedlings) {
-  const float none = std::numeric_limits<float>::quiet_NaN();
-  std::vector<std::vector<cv::Point2f>> tops(
-      static_cast<std::size_t>(frames),
-      std::vector<cv::Point2f>(static_cast<std::size_t>(seedlings), cv::Point2f(none, none)));
-  for (const MarkedTop& m : marks) {
-    if (m.frame < frames && m.seedling < seedlings) {
-      tops[m.frame][m.seedling] = cv::Point2f(static_cast<float>(m.x), static_cast<float>(m.y));
-    }
   }
   return tops;
 }

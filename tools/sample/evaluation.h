@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cmath>
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,12 @@ struct Accuracy {
   double lostShare = 0;     // share of measurements whose top is more than `lostPixels` off
 };
 
+// The fields of one line of a CSV file of ours (no quoted commas), a trailing empty one kept.
+std::vector<std::string> fieldsOf(const std::string& line);
+// Each column's position by its name in a header line; empty where one of `needed` is missing.
+std::map<std::string, std::size_t> columnsNamed(const std::string& header,
+                                                std::initializer_list<const char*> needed);
+
 // A table's text as rows of numbers; "nan" reads as NaN.
 std::vector<std::vector<double>> parseTable(const std::string& text);
 
@@ -32,37 +40,6 @@ std::vector<std::vector<double>> parseTable(const std::string& text);
 // 0 ... images - 1.
 Accuracy evaluate(const PlateSettings& plate, const std::string& lengthTable,
                   const std::string& tipTable, double lostPixels = 5.0);
-
-// A top marked by eye in a real sequence (tops.csv: frame,file,seedling,top_x,top_y,notes), and
-// its collar where the marks give one (tracks.csv: ...,top_y,collar_x,collar_y,notes).
-struct MarkedTop {
-  int frame = 0;
-  std::string file;
-  int seedling = 0;
-  double x = 0;
-  double y = 0;
-  double collarX = NAN;
-  double collarY = NAN;
-  bool uncertain = false;
-};
-std::vector<MarkedTop> readMarkedTops(const std::string& path);
-
-struct TopAgreement {
-  int marks = 0;
-  double mean = 0;      // pixels
-  double worst = 0;     // pixels
-  double within15 = 0;  // share of marks within 15 px
-};
-// The marks on every `step`-th photograph, renumbered as in a sequence of those alone.
-std::vector<MarkedTop> marksEvery(const std::vector<MarkedTop>& marks, int step);
-// Links <folder>/1.TIF, 2.TIF, ... to every `step`-th of the photographs <data>/1.TIF ...
-// <data>/<count>.TIF (links already there are kept).
-void linkEvery(const std::string& data, const std::string& folder, int step, int count);
-// A session script (its text) with its threshold slider set to `threshold` instead.
-std::string withThreshold(const std::string& session, int threshold);
-
-// The tracked tops of a "_tip.txt" table (its text) against the marks.
-TopAgreement compareTops(const std::vector<MarkedTop>& marks, const std::string& tipTable);
 
 // Seedlings found on one image against the true (or marked) tops: each true top takes the
 // nearest unmatched top found within `tolerance` pixels.
@@ -101,9 +78,6 @@ FlagAgreement compareFlags(const std::vector<std::vector<cv::Point2f>>& truth,
                            const std::string& longTable, double lostPixels = 15.0);
 // The rendered plate's true tops, by image then hypocotyl.
 std::vector<std::vector<cv::Point2f>> trueTops(const PlateSettings& plate);
-// The marked tops, by frame then seedling (NaN where a frame has no mark).
-std::vector<std::vector<cv::Point2f>> markedTops(const std::vector<MarkedTop>& marks, int frames,
-                                                 int seedlings);
 
 struct StemShare {
   double mean = 0;        // over the images
