@@ -65,19 +65,32 @@ float widthAtHalfDepth(const cv::Mat& grey, const Vec2& p, const Vec2& n, float 
   return 2.0f * nearer;
 }
 
+// How many samples, `step` px apart, span `stemWidths` widths of a stem of `radius` (10 px at
+// least).
+std::size_t samplesOver(float stemWidths, float radius, float step) {
+  return static_cast<std::size_t>(std::max(10.0f, stemWidths * 2.0f * radius) / step);
+}
+
+// The `run` widths just above sample k, smallest first: the stem's own stretch there, whose
+// median is the stem's width.
+std::vector<float> sortedAbove(const std::vector<float>& widths, std::size_t k, std::size_t run) {
+  std::vector<float> above(widths.begin() + static_cast<long>(k - run),
+                           widths.begin() + static_cast<long>(k));
+  std::sort(above.begin(), above.end());
+  return above;
+}
+
 // Where the line runs on into a root: the arc length where the narrowing begins.
 // `widths` are read every `step` px along the line, from the top; `from` is in samples.
 std::optional<float> narrowing(const std::vector<float>& widths, std::size_t from, float radius,
                                float step, const RefineSettings& settings) {
-  const auto run =
-      static_cast<std::size_t>(std::max(10.0f, settings.collarRun * 2.0f * radius) / step);
+  const std::size_t run = samplesOver(settings.collarRun, radius, step);
   for (std::size_t k = from + run; k + run / 2 <= widths.size(); ++k) {
     // Nothing narrows here unless the line is thin against the widest of the stem above.
     const auto begin = widths.begin() + static_cast<long>(k - run);
     const auto end = widths.begin() + static_cast<long>(k);
     if (!(widths[k] < settings.collarNarrowing * *std::max_element(begin, end))) continue;
-    std::vector<float> above(begin, end);
-    std::sort(above.begin(), above.end());
+    const std::vector<float> above = sortedAbove(widths, k, run);
     const float stemWidth = above[above.size() / 2];
     const float thin = settings.collarNarrowing * stemWidth;
     if (!(widths[k] < thin)) continue;
@@ -104,8 +117,7 @@ std::optional<float> narrowing(const std::vector<float>& widths, std::size_t fro
 // line (a printed grid line, a neighbour's root) is wide for its own thickness only.
 std::optional<float> widening(const std::vector<float>& widths, std::size_t from, float radius,
                               float step, const RefineSettings& settings) {
-  const auto run =
-      static_cast<std::size_t>(std::max(10.0f, settings.collarWideRun * 2.0f * radius) / step);
+  const std::size_t run = samplesOver(settings.collarWideRun, radius, step);
   // Root hairs come and go along the line: each width is taken as the widest near it.
   const auto spread =
       static_cast<std::size_t>(std::max(1.0f, settings.collarHairSpread * radius / step));
@@ -119,8 +131,7 @@ std::optional<float> widening(const std::vector<float>& widths, std::size_t from
     const auto begin = widths.begin() + static_cast<long>(k - run);
     const auto end = widths.begin() + static_cast<long>(k);
     if (!(fuller[k] > settings.collarWidening * *std::min_element(begin, end))) continue;
-    std::vector<float> above(begin, end);
-    std::sort(above.begin(), above.end());
+    const std::vector<float> above = sortedAbove(widths, k, run);
     const float stemWidth = above[above.size() / 2];
     const float wide = settings.collarWidening * stemWidth;
     if (!(fuller[k] > wide) || above[above.size() / 4] < settings.collarEven * stemWidth ||
